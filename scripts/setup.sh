@@ -10,7 +10,7 @@ packages=(
 )
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(
-        xvfb xauth xdotool x11-utils imagemagick
+        xvfb xauth xdotool x11-utils imagemagick libx11-dev
         binutils-mingw-w64-x86-64
     )
 fi

@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Draws the window's background: a blue sky with white clouds, as an 8-bit
+BMP with a 65-colour palette (13 shades of sky, each mixed with white in 5
+steps), ordered-dithered so that the few colours read as smooth gradients.
+
+Usage: make_sky.py OUT.bmp [SCALE]   (SCALE 2 draws the same sky at twice the size)
+"""
+import math
+import struct
+import sys
+
+WIDTH, HEIGHT = 640, 480
+SKY_LEVELS, CLOUD_STEPS = 13, 5
+TOP, HORIZON = (74, 136, 214), (176, 214, 246)
+CLOUD_LIGHT, CLOUD_SHADE = (255, 255, 255), (214, 222, 236)
+BAYER = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
+
+
+def lattice(ix, iy, octave):
+    # A fixed hash: the same sky on every run and every machine.
+    h = (ix * 374761393 + iy * 668265263 + octave * 2147483647) & 0xFFFFFFFF
+    h = ((h ^ (h >> 13)) * 1274126177) & 0xFFFFFFFF
+    return ((h ^ (h >> 16)) & 0xFFFF) / 65535.0
+
+
+def smooth(t):
+    return t * t * (3 - 2 * t)
+
+
+def noise(x, y, octave):
+    ix, iy = math.floor(x), math.floor(y)
+    fx, fy = smooth(x - ix), smooth(y - iy)
+    a, b = lattice(ix, iy, octave), lattice(ix + 1, iy, octave)
+    c, d = lattice(ix, iy + 1, octave), lattice(ix + 1, iy + 1, octave)
+    return (a + (b - a) * fx) * (1 - fy) + (c + (d - c) * fx) * fy
+
+
+def cloudiness(x, y):
+    # x, y in picture pixels at scale 1; clouds are wider than tall.
+    total, amplitude, frequency = 0.0, 0.5, 1 / 90.0
+    for octave in range(5):
+        total += amplitude * noise(x * frequency, y * frequency * 1.8, octave)
+        amplitude *= 0.5
+        frequency *= 2.0
+    return total
+
+
+def mix(a, b, t):
+    return tuple(round(a[i] + (b[i] - a[i]) * t) for i in range(3))
+
+
+def palette():
+    colours = []
+    for level in range(SKY_LEVELS):
+        sky = mix(TOP, HORIZON, level / (SKY_LEVELS - 1))
+        for step in range(CLOUD_STEPS):
+            cloud = mix(CLOUD_SHADE, CLOUD_LIGHT, 0.5 + step / (2 * (CLOUD_STEPS - 1)))
+            colours.append(mix(sky, cloud, step / (CLOUD_STEPS - 1)))
+    return colours
+
+
+def draw(scale):
+    width, height = WIDTH * scale, HEIGHT * scale
+    rows = []
+    for py in range(height):
+        row = bytearray(width)
+        y = (py + 0.5) / scale
+        for px in range(width):
+            x = (px + 0.5) / scale
+            threshold = (BAYER[py % 4][px % 4] + 0.5) / 16
+            sky = (y / HEIGHT) ** 0.8 * (SKY_LEVELS - 1)
+            level = min(SKY_LEVELS - 1, int(sky + threshold))
+            density = (cloudiness(x, y) - 0.47) * 4.0
+            density = max(0.0, min(1.0, density))
+            step = min(CLOUD_STEPS - 1, int(density * (CLOUD_STEPS - 1) + threshold))
+            row[px] = level * CLOUD_STEPS + step
+        rows.append(bytes(row))
+    return width, height, rows
+
+
+def write_bmp(path, width, height, rows, colours):
+    stride = (width + 3) & ~3
+    table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in colours)
+    offset = 14 + 40 + len(table)
+    size = offset + stride * height
+    with open(path, "wb") as out:
+        out.write(struct.pack("<2sIHHI", b"BM", size, 0, 0, offset))
+        out.write(struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, stride * height,
+                              3780, 3780, len(colours), len(colours)))
+        out.write(table)
+        for row in reversed(rows):
+            out.write(row + b"\0" * (stride - width))
+
+
+if __name__ == "__main__":
+    scale = int(sys.argv[2]) if len(sys.argv) > 2 else 1
+    width, height, rows = draw(scale)
+    write_bmp(sys.argv[1], width, height, rows, palette())

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The built program on a real X server: its window appears with its title and
+# size, and both the button and the window's close request end it with status 0.
+# Usage: program_test.sh PROGRAM CLOSE_WINDOW  (run inside xvfb.sh)
+set -euo pipefail
+program=$1
+close_window=$2
+title='Conversion QVR   V6.0'
+
+start() {
+    "$program" &
+    pid=$!
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name "^${title}\$" | head -n1)
+    [[ -n "$window" ]] || { echo "no window titled '$title'"; exit 1; }
+    [[ "$(xdotool getwindowname "$window")" == "$title" ]] || { echo "wrong title"; exit 1; }
+    local size
+    size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+    [[ "$size" == "210x161" ]] || { echo "window is $size, not 210x161"; exit 1; }
+}
+
+finish() {
+    local how=$1 status=0
+    timeout 10 tail --pid="$pid" -f /dev/null || { echo "$how: still running"; kill "$pid"; exit 1; }
+    wait "$pid" || status=$?
+    [[ $status -eq 0 ]] || { echo "$how: exit status $status"; exit 1; }
+    echo "$how: window closed, exit status 0"
+}
+
+start
+xdotool type --window "$window" 4212
+xdotool mousemove --window "$window" 160 40 click 1   # the middle of Quitter
+finish "Quitter"
+
+start
+"$close_window" "$window"
+finish "close request"

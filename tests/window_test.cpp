@@ -1,0 +1,255 @@
+// The window as a user first sees it: layout, texts, fonts, picture, start and end.
+#include "convqvr.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+class WindowTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    template<typename T = QWidget>
+    static T *control(Convqvr &form, const char *name)
+    {
+        T *found = form.findChild<T *>(QLatin1StringView(name));
+        if (!found)
+            qFatal("no control named %s", name);
+        return found;
+    }
+
+    static void checkFits(const QWidget *widget, const QString &text, int flags = 0)
+    {
+        const QFontMetrics metrics(widget->font());
+        const QRect room = widget->contentsRect();
+        const QRect needed = metrics.boundingRect(room, flags | Qt::AlignLeft | Qt::AlignTop, text);
+        QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
+                 qPrintable(u"%1 needs %2x%3 in %4 (%5x%6, font %7)"_s.arg(text)
+                                .arg(needed.width()).arg(needed.height())
+                                .arg(widget->objectName()).arg(room.width()).arg(room.height())
+                                .arg(QFontInfo(widget->font()).family())));
+    }
+
+private slots:
+    void titleAndSize()
+    {
+        Convqvr form;
+        QCOMPARE(form.windowTitle(), u"Conversion QVR   V6.0"_s);
+        QCOMPARE(form.objectName(), u"Convqvr"_s);
+        QCOMPARE(form.size(), QSize(210, 161));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QVERIFY(!form.windowIcon().isNull());
+        QVERIFY(form.windowIcon().availableSizes().contains(QSize(16, 16)));
+        QVERIFY(form.windowIcon().availableSizes().contains(QSize(32, 32)));
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("pixelSize");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("underline");
+
+        QTest::newRow("Label1") << u"Label1"_s << QRect(16, 8, 121, 17)
+                                << u"Numéro à 8 chiffres"_s << 11 << true << true;
+        QTest::newRow("Label2") << u"Label2"_s << QRect(16, 56, 177, 25)
+                                << u"Numéro à dix chiffres"_s << 16 << true << true;
+        QTest::newRow("nhc") << u"nhc"_s << QRect(24, 24, 81, 24) << QString() << 16 << false
+                             << false;
+        QTest::newRow("qvr") << u"qvr"_s << QRect(16, 80, 177, 33) << QString() << 24 << true
+                             << false;
+        QTest::newRow("Label3") << u"Label3"_s << QRect(8, 120, 201, 41) << QString() << 11
+                                << false << false;
+        QTest::newRow("Quitter") << u"Quitter"_s << QRect(128, 32, 65, 17) << u"Quitter"_s << 11
+                                 << false << false;
+    }
+
+    void controls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        QFETCH(int, pixelSize);
+        QFETCH(bool, bold);
+        QFETCH(bool, underline);
+
+        Convqvr form;
+        QWidget *widget = control(form, qPrintable(name));
+        QCOMPARE(widget->geometry(), geometry);
+        QVERIFY(form.rect().contains(widget->geometry()));
+        QCOMPARE(widget->font().pixelSize(), pixelSize);
+        QCOMPARE(widget->font().bold(), bold);
+        QCOMPARE(widget->font().weight(), bold ? QFont::Bold : QFont::Normal);
+        QCOMPARE(widget->font().underline(), underline);
+        if (!text.isNull())
+            QCOMPARE(widget->property("text").toString(), text);
+    }
+
+    void colours()
+    {
+        Convqvr form;
+        QCOMPARE(control(form, "qvr")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(control(form, "nhc")->palette().color(QPalette::Base), QColor(Qt::white));
+    }
+
+    void notice()
+    {
+        Convqvr form;
+        auto *label = control<QLabel>(form, "Label3");
+        QVERIFY(label->wordWrap());
+        QVERIFY(label->text().contains(u"Conversion QVR"_s));
+        QVERIFY(label->text().contains(u"auteurs"_s));
+    }
+
+    void startsEmptyWithFocusInTheBox()
+    {
+        Convqvr form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto *nhc = control<QLineEdit>(form, "nhc");
+        QCOMPARE(QApplication::focusWidget(), nhc);
+        QVERIFY(nhc->text().isEmpty());
+        QVERIFY(control<QLabel>(form, "qvr")->text().isEmpty());
+    }
+
+    void tabMovesBetweenBoxAndButtonOnly()
+    {
+        Convqvr form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QWidget *nhc = control(form, "nhc");
+        QWidget *quitter = control(form, "Quitter");
+        for (const char *label : {"Label1", "Label2", "qvr", "Label3"})
+            QCOMPARE(control(form, label)->focusPolicy(), Qt::NoFocus);
+
+        const QList<QWidget *> expected{quitter, nhc, quitter, nhc};
+        for (QWidget *next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), quitter);
+    }
+
+    // What Qt resolves on this machine, not what we hope it resolves.
+    void everyTextFitsItsControl()
+    {
+        Convqvr form;
+        for (const char *name : {"Label1", "Label2", "Quitter"})
+            checkFits(control(form, name), control(form, name)->property("text").toString());
+        auto *label3 = control<QLabel>(form, "Label3");
+        checkFits(label3, label3->text(), Qt::TextWordWrap);
+
+        auto *qvr = control<QLabel>(form, "qvr");
+        for (const QString &result : {u"0800.12.34.56."_s, u"04.42.12.34.56"_s,
+                                      u"??????????"_s, u"01.45.67.89.01"_s, u"00.00.00.00.00"_s})
+            checkFits(qvr, result);
+
+        // Eight digits typed into the box stay visible whole.
+        auto *nhc = control<QLineEdit>(form, "nhc");
+        const QFontMetrics boxMetrics(nhc->font());
+        QVERIFY(boxMetrics.horizontalAdvance(u"00000000"_s) < nhc->width() - 8);
+    }
+
+    void pictureIsASmallPaletteBitmap()
+    {
+        const QImage picture(u":/convqvr/sky.bmp"_s);
+        QCOMPARE(picture.size(), QSize(640, 480));
+        QCOMPARE(picture.format(), QImage::Format_Indexed8);
+        QVERIFY(picture.colorCount() <= 256);
+
+        // A sky: mostly blue, with white in it.
+        int blue = 0, white = 0;
+        for (int y = 0; y < picture.height(); y += 4) {
+            for (int x = 0; x < picture.width(); x += 4) {
+                const QColor c = picture.pixelColor(x, y);
+                blue += c.blue() > c.red() + 40;
+                white += c.red() > 205 && c.green() > 205;
+            }
+        }
+        const int samples = (640 / 4) * (480 / 4);
+        QVERIFY2(blue > samples / 2, qPrintable(QString::number(blue)));
+        QVERIFY2(white > samples / 50, qPrintable(QString::number(white)));
+    }
+
+    void iconsHaveSixteenColoursAtMost()
+    {
+        for (int size : {16, 32}) {
+            const QImage icon(u":/convqvr/icons/convqvr-%1.png"_s.arg(size));
+            QCOMPARE(icon.size(), QSize(size, size));
+            QSet<QRgb> colours;
+            int red = 0;
+            for (int y = 0; y < size; ++y) {
+                for (int x = 0; x < size; ++x) {
+                    const QColor c = icon.pixelColor(x, y);
+                    if (c.alpha() == 0)
+                        continue;
+                    colours.insert(c.rgb());
+                    red += c == QColor(255, 0, 0);
+                }
+            }
+            QVERIFY(colours.size() <= 16);
+            QVERIFY2(red > size * size / 5, "the telephone is red");
+        }
+    }
+
+    // Drawn at its own size from the corner: where no control stands, the
+    // window shows the picture's own pixel at the same place.
+    void pictureIsDrawnUnscaledFromTheCorner()
+    {
+        Convqvr form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QImage shown = form.grab().toImage();
+        const QImage picture(u":/convqvr/sky.bmp"_s);
+        for (QPoint at : {QPoint(1, 1), QPoint(5, 50), QPoint(115, 45), QPoint(205, 100),
+                          QPoint(200, 8)}) {
+            QCOMPARE(shown.pixelColor(at), picture.pixelColor(at));
+        }
+    }
+
+    void quitterEndsTheEventLoop_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("empty box") << QString();
+        QTest::newRow("box holding text") << u"42123456"_s;
+    }
+
+    void quitterEndsTheEventLoop()
+    {
+        QFETCH(QString, typed);
+        Convqvr form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        control<QLineEdit>(form, "nhc")->setText(typed);
+        QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
+        auto *quitter = control<QPushButton>(form, "Quitter");
+        QTimer::singleShot(0, quitter, [quitter] { QTest::mouseClick(quitter, Qt::LeftButton); });
+        // Should the click not end the loop, this does, with a failing status.
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+    void closingTheWindowEndsTheProgram()
+    {
+        auto *form = new Convqvr;
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QTimer::singleShot(0, form, [form] { form->close(); });
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"

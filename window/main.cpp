@@ -1,0 +1,12 @@
+// Starts the program: the application and its one window.
+#include "convqvr.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Convqvr form;
+    form.show();
+    return app.exec();
+}
