@@ -12,8 +12,14 @@
 namespace {
 
 const std::array<std::u32string, 8> typicalNumbers{
-    U"42123456", U"45678901", U"05123456", U"19441234",
-    U"36151234", U"16145678", U"88776655", U"52123456",
+    U"42123456",
+    U"45678901",
+    U"05123456",
+    U"19441234",
+    U"36151234",
+    U"16145678",
+    U"88776655",
+    U"52123456",
 };
 
 void BM_Convert(benchmark::State &state)
@@ -74,6 +80,6 @@ int main(int argc, char **argv)
     const double floor = reporter.nanoseconds["BM_Floor"];
     if (convert > 0 && floor > 0)
         std::printf("convert: %.1f ns/call  floor: %.1f ns  ratio: %.2fx\n", convert, floor,
-                    convert / floor);
+            convert / floor);
     return 0;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgtest-dev libbenchmark-dev
-    fonts-liberation
+    fonts-liberation qt6-translations-l10n
 )
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(

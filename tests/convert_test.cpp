@@ -169,7 +169,8 @@ TEST(Convert, LeadingOneSixOneBecomesZeroOne)
 
 TEST(Convert, PairsWithoutRuleStayUnknownWhileTyping)
 {
-    for (const std::u32string pair : {U"00", U"01", U"02", U"03", U"04", U"10", U"30", U"52", U"64"}) {
+    for (const std::u32string pair :
+        {U"00", U"01", U"02", U"03", U"04", U"10", U"30", U"52", U"64"}) {
         std::u32string typed = pair;
         for (char32_t digit : std::u32string_view{U"234567"}) {
             EXPECT_EQ(convert(typed), U"??????????") << toUtf8(typed);
@@ -242,13 +243,15 @@ TEST(ConvertProperty, EightDigitsWithTwoDigitPrefix)
             number += U"0123456789"[digit(random)];
         const std::u32string got = convert(number);
         const std::u32string_view pair = std::u32string_view(number).substr(0, 2);
-        if (got == U"??????????" || pair == U"05" || pair == U"19" || pair == U"36" || pair == U"16")
+        if (got == U"??????????" || pair == U"05" || pair == U"19" || pair == U"36"
+            || pair == U"16")
             continue;
         ++checked;
         ASSERT_EQ(got.size(), 14u) << toUtf8(number);
         EXPECT_EQ(std::count(got.begin(), got.end(), U'.'), 4) << toUtf8(number);
-        EXPECT_EQ(got.substr(3), number.substr(0, 2) + U"." + number.substr(2, 2) + U"."
-                                     + number.substr(4, 2) + U"." + number.substr(6, 2));
+        EXPECT_EQ(got.substr(3),
+            number.substr(0, 2) + U"." + number.substr(2, 2) + U"." + number.substr(4, 2) + U"."
+                + number.substr(6, 2));
     }
     EXPECT_GT(checked, 10000);
 }

@@ -57,10 +57,17 @@ inline bool isKnownForm(std::u32string_view input, std::u32string_view result)
         bool grouped;
     };
     static constexpr std::array shapes{
-        Shape{0, U"", false},    Shape{0, U"02", true},   Shape{0, U"03", true},
-        Shape{0, U"04", true},   Shape{0, U"05", true},   Shape{0, U"06", true},
-        Shape{2, U"", false},    Shape{2, U"00", false},  Shape{2, U"0800", true},
-        Shape{3, U"01", true},   Shape{5, U"01", true},
+        Shape{0, U"", false},
+        Shape{0, U"02", true},
+        Shape{0, U"03", true},
+        Shape{0, U"04", true},
+        Shape{0, U"05", true},
+        Shape{0, U"06", true},
+        Shape{2, U"", false},
+        Shape{2, U"00", false},
+        Shape{2, U"0800", true},
+        Shape{3, U"01", true},
+        Shape{5, U"01", true},
     };
     return std::any_of(shapes.begin(), shapes.end(), [&](const Shape &shape) {
         if (input.size() < shape.dropped || !result.starts_with(shape.prefix))

@@ -16,8 +16,7 @@ class WindowTest : public QObject
     Q_OBJECT
 
 private:
-    template<typename T = QWidget>
-    static T *control(Convqvr &form, const char *name)
+    template <typename T = QWidget> static T *control(Convqvr &form, const char *name)
     {
         T *found = form.findChild<T *>(QLatin1StringView(name));
         if (!found)
@@ -31,10 +30,13 @@ private:
         const QRect room = widget->contentsRect();
         const QRect needed = metrics.boundingRect(room, flags | Qt::AlignLeft | Qt::AlignTop, text);
         QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
-                 qPrintable(u"%1 needs %2x%3 in %4 (%5x%6, font %7)"_s.arg(text)
-                                .arg(needed.width()).arg(needed.height())
-                                .arg(widget->objectName()).arg(room.width()).arg(room.height())
-                                .arg(QFontInfo(widget->font()).family())));
+            qPrintable(u"%1 needs %2x%3 in %4 (%5x%6, font %7)"_s.arg(text)
+                           .arg(needed.width())
+                           .arg(needed.height())
+                           .arg(widget->objectName())
+                           .arg(room.width())
+                           .arg(room.height())
+                           .arg(QFontInfo(widget->font()).family())));
     }
 
 private slots:
@@ -59,16 +61,16 @@ private slots:
         QTest::addColumn<bool>("bold");
         QTest::addColumn<bool>("underline");
 
-        QTest::newRow("Label1") << u"Label1"_s << QRect(16, 8, 121, 17)
-                                << u"Numéro à 8 chiffres"_s << 11 << true << true;
+        QTest::newRow("Label1") << u"Label1"_s << QRect(16, 8, 121, 17) << u"Numéro à 8 chiffres"_s
+                                << 11 << true << true;
         QTest::newRow("Label2") << u"Label2"_s << QRect(16, 56, 177, 25)
                                 << u"Numéro à dix chiffres"_s << 16 << true << true;
         QTest::newRow("nhc") << u"nhc"_s << QRect(24, 24, 81, 24) << QString() << 16 << false
                              << false;
         QTest::newRow("qvr") << u"qvr"_s << QRect(16, 80, 177, 33) << QString() << 24 << true
                              << false;
-        QTest::newRow("Label3") << u"Label3"_s << QRect(8, 120, 201, 41) << QString() << 11
-                                << false << false;
+        QTest::newRow("Label3") << u"Label3"_s << QRect(8, 120, 201, 41) << QString() << 11 << false
+                                << false;
         QTest::newRow("Quitter") << u"Quitter"_s << QRect(128, 32, 65, 17) << u"Quitter"_s << 11
                                  << false << false;
     }
@@ -150,8 +152,8 @@ private slots:
         checkFits(label3, label3->text(), Qt::TextWordWrap);
 
         auto *qvr = control<QLabel>(form, "qvr");
-        for (const QString &result : {u"0800.12.34.56."_s, u"04.42.12.34.56"_s,
-                                      u"??????????"_s, u"01.45.67.89.01"_s, u"00.00.00.00.00"_s})
+        for (const QString &result : {u"0800.12.34.56."_s, u"04.42.12.34.56"_s, u"??????????"_s,
+                 u"01.45.67.89.01"_s, u"00.00.00.00.00"_s})
             checkFits(qvr, result);
 
         // Eight digits typed into the box stay visible whole.
@@ -211,8 +213,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const QImage shown = form.grab().toImage();
         const QImage picture(u":/convqvr/sky.bmp"_s);
-        for (QPoint at : {QPoint(1, 1), QPoint(5, 50), QPoint(115, 45), QPoint(205, 100),
-                          QPoint(200, 8)}) {
+        for (QPoint at :
+            {QPoint(1, 1), QPoint(5, 50), QPoint(115, 45), QPoint(205, 100), QPoint(200, 8)}) {
             QCOMPARE(shown.pixelColor(at), picture.pixelColor(at));
         }
     }

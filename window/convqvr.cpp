@@ -3,10 +3,17 @@
 
 #include "version.h"
 
+#include <conversion/convert.h>
+
+#include <algorithm>
+
 #include <QApplication>
 #include <QFontDatabase>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -24,9 +31,8 @@ QFont formFont(int pixelSize, bool bold = false, bool underline = false)
 {
     // Where the Windows face is missing, Liberation Sans (installed with the
     // program) is close in width and keeps every text inside its control.
-    static const QString family = QFontDatabase::hasFamily(u"MS Sans Serif"_s)
-            ? u"MS Sans Serif"_s
-            : u"Liberation Sans"_s;
+    static const QString family
+        = QFontDatabase::hasFamily(u"MS Sans Serif"_s) ? u"MS Sans Serif"_s : u"Liberation Sans"_s;
     QFont font(family);
     font.setPixelSize(pixelSize);
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
@@ -34,14 +40,64 @@ QFont formFont(int pixelSize, bool bold = false, bool underline = false)
     return font;
 }
 
-QLabel *addLabel(QWidget *parent, const char *name, const QString &text, QRect geometry,
-                 const QFont &font)
+QLabel *addLabel(
+    QWidget *parent, const char *name, const QString &text, QRect geometry, const QFont &font)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QLatin1StringView(name));
     label->setGeometry(geometry);
     label->setFont(font);
     return label;
+}
+
+constexpr int backspaceCode = 8;
+constexpr int typedLimit = 8;
+
+// Lengths count characters, not UTF-16 units.
+qsizetype characterCount(const QString &text)
+{
+    return std::count_if(text.cbegin(), text.cend(), [](QChar c) { return !c.isLowSurrogate(); });
+}
+
+// The character code a key press types, or -1 for a key that types nothing
+// (arrows, Home, End, Delete, function keys) and so is never filtered. It is
+// decided on the key and its modifiers where X11 and synthesised events
+// disagree on the text: X11 gives Delete the text "\x7f", and Ctrl+letter its
+// control character, where synthesised events give none or the bare letter.
+int typedCode(const QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+        return backspaceCode;
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return -1;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return '\r';
+    case Qt::Key_Escape:
+        return 0x1b;
+    default:
+        break;
+    }
+    if (event->modifiers() & Qt::ControlModifier && event->key() >= Qt::Key_A
+        && event->key() <= Qt::Key_Z)
+        return event->key() - Qt::Key_A + 1;
+    const QString text = event->text();
+    if (text.isEmpty())
+        return -1;
+    return int(text.toUcs4().constFirst());
+}
+
+bool isClipboardShortcut(const QKeyEvent *event)
+{
+    for (auto key : {QKeySequence::Paste, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Undo,
+             QKeySequence::Redo, QKeySequence::SelectAll}) {
+        if (event->matches(key))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -60,9 +116,9 @@ Convqvr::Convqvr(QWidget *parent)
     setFont(formFont(smallPixels));
 
     Label1 = addLabel(this, "Label1", u"Numéro à 8 chiffres"_s, {16, 8, 121, 17},
-                      formFont(smallPixels, true, true));
+        formFont(smallPixels, true, true));
     Label2 = addLabel(this, "Label2", u"Numéro à dix chiffres"_s, {16, 56, 177, 25},
-                      formFont(mediumPixels, true, true));
+        formFont(mediumPixels, true, true));
 
     nhc = new QLineEdit(this);
     nhc->setObjectName(u"nhc"_s);
@@ -71,6 +127,9 @@ Convqvr::Convqvr(QWidget *parent)
     QPalette boxPalette = nhc->palette();
     boxPalette.setColor(QPalette::Base, Qt::white);
     nhc->setPalette(boxPalette);
+    nhc->setAcceptDrops(false);
+    nhc->installEventFilter(this);
+    connect(nhc, &QLineEdit::textChanged, this, &Convqvr::nhc_Change);
 
     qvr = addLabel(this, "qvr", QString(), {16, 80, 177, 33}, formFont(largePixels, true));
     // Pure red reads poorly on blue: the result gets a pale backing of its own.
@@ -80,11 +139,13 @@ Convqvr::Convqvr(QWidget *parent)
     qvr->setPalette(resultPalette);
     qvr->setAutoFillBackground(true);
     qvr->setAlignment(Qt::AlignCenter);
+    // A pasted text is shown as it stands, never read as markup.
+    qvr->setTextFormat(Qt::PlainText);
 
     Label3 = addLabel(this, "Label3",
-                      u"Conversion QVR est écrit par l'équipe de Conversion QVR, "
-                      u"ses auteurs."_s,
-                      {8, 120, 201, 41}, font());
+        u"Conversion QVR est écrit par l'équipe de Conversion QVR, "
+        u"ses auteurs."_s,
+        {8, 120, 201, 41}, font());
     Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -97,9 +158,95 @@ Convqvr::Convqvr(QWidget *parent)
     nhc->setFocus();
 }
 
+void Convqvr::nhc_KeyPress(int &KeyAscii)
+{
+    const bool digit = KeyAscii >= '0' && KeyAscii <= '9';
+    if (!digit && KeyAscii != backspaceCode) {
+        KeyAscii = 0;
+        return;
+    }
+    if (characterCount(nhc->text()) > typedLimit - 1 && KeyAscii != backspaceCode)
+        KeyAscii = 0;
+}
+
+void Convqvr::nhc_Change()
+{
+    const std::u32string result = conversion::convert(nhc->text().toStdU32String());
+    qvr->setText(QString::fromStdU32String(result));
+}
+
+void Convqvr::nhc_Click()
+{
+    nhc->setText(QString());
+}
+
 void Convqvr::Quitter_Click()
 {
     QCoreApplication::quit();
+}
+
+// Every way a character reaches the box goes through nhc_KeyPress: key
+// presses, and the text committed by input methods.
+bool Convqvr::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != nhc)
+        return QWidget::eventFilter(watched, event);
+
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return !keyPasses(static_cast<QKeyEvent *>(event));
+    case QEvent::InputMethod: {
+        auto *input = static_cast<QInputMethodEvent *>(event);
+        if (input->commitString().isEmpty())
+            return false;
+        // The box keeps the pre-edit part of the event; the committed text is
+        // typed one character at a time.
+        QInputMethodEvent preeditOnly(input->preeditString(), input->attributes());
+        QCoreApplication::sendEvent(nhc, &preeditOnly);
+        typeCharacters(input->commitString());
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+        if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            nhc_Click();
+        return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        event->ignore();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Convqvr::keyPasses(const QKeyEvent *event)
+{
+    if (isClipboardShortcut(event))
+        return true;
+    if (characterCount(event->text()) > 1 && event->key() != Qt::Key_Backspace) {
+        // Several characters in one key press (a compose sequence, a
+        // keyboard macro): each is filtered on its own.
+        typeCharacters(event->text());
+        return false;
+    }
+    int code = typedCode(event);
+    if (code < 0)
+        return true;
+    nhc_KeyPress(code);
+    return code != 0;
+}
+
+void Convqvr::typeCharacters(const QString &text)
+{
+    for (char32_t character : text.toUcs4()) {
+        int code = int(character);
+        nhc_KeyPress(code);
+        if (code == backspaceCode)
+            nhc->backspace();
+        else if (code != 0)
+            nhc->insert(QString::fromUcs4(&character, 1));
+    }
 }
 
 void Convqvr::paintEvent(QPaintEvent *)

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,12 +16,21 @@ class Convqvr : public QWidget
 public:
     explicit Convqvr(QWidget *parent = nullptr);
 
+    // The handlers of the form. nhc_KeyPress gets the code of one character
+    // typed into nhc before the box takes it, and sets it to 0 to discard it.
+    void nhc_KeyPress(int &KeyAscii);
+    void nhc_Change();
+    void nhc_Click();
     void Quitter_Click();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    bool keyPasses(const QKeyEvent *event);
+    void typeCharacters(const QString &text);
+
     QPixmap picture;
     QLabel *Label1;
     QLabel *Label2;
