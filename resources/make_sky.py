@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Draws the window's background: a blue sky with white clouds, as an 8-bit
-BMP with a 65-colour palette (13 shades of sky, each mixed with white in 5
+BMP or PNG with a 65-colour palette (13 shades of sky, each mixed with white in 5
 steps), ordered-dithered so that the few colours read as smooth gradients.
 
-Usage: make_sky.py OUT.bmp [SCALE]   (SCALE 2 draws the same sky at twice the size)
+Usage: make_sky.py OUT.bmp|OUT.png [SCALE]
+SCALE 2 draws the same sky at twice the size, for screens of twice the density.
 """
 import math
 import struct
 import sys
+import zlib
 
 WIDTH, HEIGHT = 640, 480
 SKY_LEVELS, CLOUD_STEPS = 13, 5
@@ -92,7 +94,20 @@ def write_bmp(path, width, height, rows, colours):
             out.write(row + b"\0" * (stride - width))
 
 
+def write_png(path, width, height, rows, colours):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 3, 0, 0, 0)
+    table = b"".join(bytes(c) for c in colours)
+    pixels = zlib.compress(b"".join(b"\0" + row for row in rows), 9)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"PLTE", table)
+                  + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+
+
 if __name__ == "__main__":
     scale = int(sys.argv[2]) if len(sys.argv) > 2 else 1
     width, height, rows = draw(scale)
-    write_bmp(sys.argv[1], width, height, rows, palette())
+    write = write_png if sys.argv[1].endswith(".png") else write_bmp
+    write(sys.argv[1], width, height, rows, palette())

@@ -12,6 +12,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     packages+=(
         xvfb xauth xdotool x11-utils imagemagick libx11-dev
         binutils-mingw-w64-x86-64
+        desktop-file-utils appstream dpkg-dev file
+        dbus at-spi2-core python3-pyatspi
     )
 fi
 

@@ -1,6 +1,7 @@
 // The window as a user first sees it: layout, texts, fonts, picture, start and end.
 #include "convqvr.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,7 +27,8 @@ private:
 
     static void checkFits(const QWidget *widget, const QString &text, int flags = 0)
     {
-        const QFontMetrics metrics(widget->font());
+        // Measured for the widget's own screen, at its density.
+        const QFontMetrics metrics(widget->font(), widget);
         const QRect room = widget->contentsRect();
         const QRect needed = metrics.boundingRect(room, flags | Qt::AlignLeft | Qt::AlignTop, text);
         QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
@@ -212,11 +214,64 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const QImage shown = form.grab().toImage();
-        const QImage picture(u":/convqvr/sky.bmp"_s);
+        const qreal ratio = shown.devicePixelRatio();
+        if (ratio != 1.0 && ratio != 2.0)
+            QSKIP("the picture is resampled at this density");
+        const QImage picture(ratio == 1.0 ? u":/convqvr/sky.bmp"_s : u":/convqvr/sky@2x.png"_s);
+        QCOMPARE(picture.size(), QSize(640, 480) * ratio);
         for (QPoint at :
             {QPoint(1, 1), QPoint(5, 50), QPoint(115, 45), QPoint(205, 100), QPoint(200, 8)}) {
-            QCOMPARE(shown.pixelColor(at), picture.pixelColor(at));
+            const QPoint pixel = at * ratio;
+            QCOMPARE(shown.pixelColor(pixel), picture.pixelColor(pixel));
         }
+    }
+
+    void accessibleNamesAndRoles()
+    {
+        Convqvr form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *nhc = control<QLineEdit>(form, "nhc");
+        auto *qvr = control<QLabel>(form, "qvr");
+        QCOMPARE(control<QLabel>(form, "Label1")->buddy(), nhc);
+
+        const auto check = [](QWidget *widget, QAccessible::Role role, const QString &name) {
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(accessible);
+            QCOMPARE(accessible->role(), role);
+            QCOMPARE(accessible->text(QAccessible::Name), name);
+        };
+        check(nhc, QAccessible::EditableText, u"Numéro à 8 chiffres"_s);
+        check(control(form, "Quitter"), QAccessible::Button, u"Quitter"_s);
+        check(qvr, QAccessible::StaticText, QString());
+
+        // Its name is the result, described by the label above it.
+        nhc->setText(u"42123456"_s);
+        QCOMPARE(QAccessible::queryAccessibleInterface(qvr)->text(QAccessible::Description),
+            u"Numéro à dix chiffres"_s);
+        check(qvr, QAccessible::StaticText, u"04.42.12.34.56"_s);
+    }
+
+    void resultCanBeSelectedWithoutTakingTheFocus()
+    {
+        Convqvr form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto *nhc = control<QLineEdit>(form, "nhc");
+        auto *qvr = control<QLabel>(form, "qvr");
+        nhc->setText(u"42123456"_s);
+
+        QVERIFY(qvr->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QCOMPARE(qvr->focusPolicy(), Qt::NoFocus);
+        QTest::mousePress(qvr, Qt::LeftButton, {}, QPoint(1, qvr->height() / 2));
+        QMouseEvent drag(QEvent::MouseMove, QPointF(qvr->width() - 1, qvr->height() / 2),
+            qvr->mapToGlobal(QPointF(qvr->width() - 1, qvr->height() / 2)), Qt::NoButton,
+            Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(qvr, &drag);
+        QTest::mouseRelease(qvr, Qt::LeftButton, {}, QPoint(qvr->width() - 1, qvr->height() / 2));
+        QCOMPARE(qvr->selectedText(), u"04.42.12.34.56"_s);
+        QCOMPARE(QApplication::focusWidget(), nhc);
+        QCOMPARE(nhc->text(), u"42123456"_s);
     }
 
     void quitterEndsTheEventLoop_data()

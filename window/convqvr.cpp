@@ -104,7 +104,6 @@ bool isClipboardShortcut(const QKeyEvent *event)
 
 Convqvr::Convqvr(QWidget *parent)
     : QWidget(parent)
-    , picture(u":/convqvr/sky.bmp"_s)
 {
     setObjectName(u"Convqvr"_s);
     setWindowTitle(u"Conversion QVR   V" CONVQVR_TITLE_VERSION ""_s);
@@ -141,6 +140,15 @@ Convqvr::Convqvr(QWidget *parent)
     qvr->setAlignment(Qt::AlignCenter);
     // A pasted text is shown as it stands, never read as markup.
     qvr->setTextFormat(Qt::PlainText);
+    // The result can be selected and copied, yet the focus still only moves
+    // between the box and the button.
+    qvr->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    qvr->setFocusPolicy(Qt::NoFocus);
+
+    // Screen readers name the box after its label; the result is named by its
+    // own text and described by the label above it.
+    Label1->setBuddy(nhc);
+    qvr->setAccessibleDescription(Label2->text());
 
     Label3 = addLabel(this, "Label3",
         u"Conversion QVR est écrit par l'équipe de Conversion QVR, "
@@ -172,6 +180,7 @@ void Convqvr::nhc_KeyPress(int &KeyAscii)
 void Convqvr::nhc_Change()
 {
     const std::u32string result = conversion::convert(nhc->text().toStdU32String());
+    // The label itself tells screen readers of its new name.
     qvr->setText(QString::fromStdU32String(result));
 }
 
@@ -251,6 +260,13 @@ void Convqvr::typeCharacters(const QString &text)
 
 void Convqvr::paintEvent(QPaintEvent *)
 {
+    // Dense screens get the picture drawn at twice the size; it is read only
+    // when first needed.
+    const qreal ratio = devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
+    if (picture.isNull() || picture.devicePixelRatio() != ratio) {
+        picture.load(ratio > 1.0 ? u":/convqvr/sky@2x.png"_s : u":/convqvr/sky.bmp"_s);
+        picture.setDevicePixelRatio(ratio);
+    }
     // The picture is larger than the window: drawn at its own size from the
     // corner, so only its top-left part shows.
     QPainter painter(this);

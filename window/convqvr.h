@@ -31,7 +31,7 @@ private:
     bool keyPasses(const QKeyEvent *event);
     void typeCharacters(const QString &text);
 
-    QPixmap picture;
+    QPixmap picture; // read at the first paint, for the screen's density
     QLabel *Label1;
     QLabel *Label2;
     QLineEdit *nhc;

@@ -1,0 +1,108 @@
+#!/usr/bin/python3
+"""Reads the running program through AT-SPI, as a screen reader does: the
+names and roles of its controls, and the result after typing a number.
+
+Usage: accessibility_test.py PROGRAM   (on an X display, on a D-Bus session)
+"""
+import subprocess
+import sys
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+TITLE = "Conversion QVR   V6.0"
+failures = []
+
+
+def check(condition, what):
+    print(("ok    " if condition else "FAIL  ") + what)
+    if not condition:
+        failures.append(what)
+
+
+def pump(seconds, until=lambda: False):
+    """Runs the event loop that delivers AT-SPI events, until `until` holds."""
+    context = GLib.MainContext.default()
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline and not until():
+        while context.pending():
+            context.iteration(False)
+        time.sleep(0.02)
+    return until()
+
+
+def walk(node):
+    yield node
+    for child in node:
+        if child is not None:
+            yield from walk(child)
+
+
+def find_window():
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is None:
+            continue
+        for node in app:
+            if node is not None and node.name == TITLE:
+                return node
+    return None
+
+
+def main(program):
+    renamed = []
+    pyatspi.Registry.registerEventListener(
+        lambda event: renamed.append(event.source),
+        "object:property-change:accessible-name")
+
+    process = subprocess.Popen([program])
+    try:
+        window = None
+        deadline = time.monotonic() + 30
+        while window is None and time.monotonic() < deadline:
+            window = find_window()
+            pump(0.2)
+        check(window is not None, f"the window '{TITLE}' is in the accessibility tree")
+        if window is None:
+            return
+
+        nodes = list(walk(window))
+        by_role = lambda *roles: [n for n in nodes if n.getRole() in roles]
+        boxes = by_role(pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY)
+        check(len(boxes) == 1 and boxes[0].name == "Numéro à 8 chiffres",
+              "the box is announced as 'Numéro à 8 chiffres': "
+              + repr([(b.getRoleName(), b.name) for b in boxes]))
+        buttons = by_role(pyatspi.ROLE_PUSH_BUTTON)
+        check([b.name for b in buttons] == ["Quitter"], "the button is announced as 'Quitter'")
+        labels = by_role(pyatspi.ROLE_LABEL)
+        results = [n for n in labels if n.description == "Numéro à dix chiffres"]
+        check(len(results) == 1, "the result label is described as 'Numéro à dix chiffres'")
+        if not results:
+            return
+        result = results[0]
+        check(result.name == "", "the result is empty at start")
+
+        subprocess.run(["xdotool", "search", "--sync", "--name", "^" + TITLE + "$",
+                        "windowfocus", "--sync"], check=True)
+        subprocess.run(["xdotool", "type", "--delay", "30", "42123456"], check=True)
+        pump(10, lambda: result.name == "04.42.12.34.56")
+        check(result.name == "04.42.12.34.56", f"after typing 42123456 the result reads '{result.name}'")
+        # One announcement a keystroke, each from the result label.
+        announced = lambda: sum(1 for source in renamed if source.path == result.path)
+        check(pump(5, lambda: announced() >= 8),
+              f"every change of the result is announced ({announced()} for 8 digits)")
+        check(boxes[0].queryText().getText(0, -1) == "42123456", "the box's text is readable")
+
+        # Pressing the button through its accessible action ends the program.
+        action = buttons[0].queryAction()
+        action.doAction(0)
+        check(process.wait(timeout=10) == 0, "the button's action ends the program with status 0")
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
+    sys.exit(1 if failures else 0)
