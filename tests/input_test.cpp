@@ -392,6 +392,42 @@ private slots:
         QCOMPARE(qvr->text(), QString());
     }
 
+    // Sequences on which the toolkit's undo and redo once wrote a NUL or a
+    // blank into the box though only digits had been typed.
+    void undoAndRedoKeepTypedDigitsClean_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("redo restores a selection")
+            << u"6 Shift+Home 3 4 Undo Redo Cut 7 Cut Undo 5"_s.split(u' ');
+        QTest::newRow("redo leaves the cursor past the end")
+            << u"9 Left 0 8 End 3 Undo Undo Redo 6"_s.split(u' ');
+    }
+
+    void undoAndRedoKeepTypedDigitsClean()
+    {
+        QFETCH(QStringList, steps);
+        const QHash<QString, QKeySequence::StandardKey> standard{{u"Undo"_s, QKeySequence::Undo},
+            {u"Redo"_s, QKeySequence::Redo}, {u"Cut"_s, QKeySequence::Cut}};
+        const QHash<QString, std::pair<Qt::Key, Qt::KeyboardModifiers>> keys{
+            {u"Shift+Home"_s, {Qt::Key_Home, Qt::ShiftModifier}},
+            {u"Left"_s, {Qt::Key_Left, Qt::NoModifier}}, {u"End"_s, {Qt::Key_End, Qt::NoModifier}}};
+        for (const QString &step : steps) {
+            if (standard.contains(step))
+                QTest::keySequence(nhc, standard[step]);
+            else if (keys.contains(step))
+                QTest::keyClick(nhc, keys[step].first, keys[step].second);
+            else
+                QTest::keyClick(nhc, step.at(0).toLatin1());
+            const QString text = nhc->text();
+            const bool digitsOnly = std::all_of(
+                text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+            QVERIFY2(digitsOnly && text.size() <= 8,
+                qPrintable(
+                    step + u": "_s + QString::fromLatin1(text.toUtf8().toPercentEncoding())));
+            checkResultFollowsBox();
+        }
+    }
+
     void tabStillMovesTheFocus()
     {
         QTest::keyClicks(nhc, u"42"_s);

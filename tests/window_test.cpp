@@ -272,6 +272,20 @@ private slots:
         QCOMPARE(qvr->selectedText(), u"04.42.12.34.56"_s);
         QCOMPARE(QApplication::focusWidget(), nhc);
         QCOMPARE(nhc->text(), u"42123456"_s);
+
+        // A result too long to show whole stays exact, only not selectable,
+        // and the focus still never lands on it.
+        const QString pasted = u"36"_s + QString(3000, u'7');
+        nhc->setText(pasted);
+        QCOMPARE(qvr->text(), pasted);
+        QCOMPARE(qvr->textInteractionFlags(), Qt::NoTextInteraction);
+        nhc->setText(u"4212"_s);
+        QVERIFY(qvr->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QCOMPARE(qvr->focusPolicy(), Qt::NoFocus);
+        QTest::keyClick(nhc, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), control(form, "Quitter"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), nhc);
     }
 
     void quitterEndsTheEventLoop_data()

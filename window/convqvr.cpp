@@ -52,6 +52,7 @@ QLabel *addLabel(
 
 constexpr int backspaceCode = 8;
 constexpr int typedLimit = 8;
+constexpr int selectableLength = 1000;
 
 // Lengths count characters, not UTF-16 units.
 qsizetype characterCount(const QString &text)
@@ -137,13 +138,11 @@ Convqvr::Convqvr(QWidget *parent)
     resultPalette.setColor(QPalette::Window, QColor(255, 255, 255, 210));
     qvr->setPalette(resultPalette);
     qvr->setAutoFillBackground(true);
-    qvr->setAlignment(Qt::AlignCenter);
+    // Left-aligned, so that a result too long for the label shows its start.
+    qvr->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    qvr->setIndent(4);
     // A pasted text is shown as it stands, never read as markup.
     qvr->setTextFormat(Qt::PlainText);
-    // The result can be selected and copied, yet the focus still only moves
-    // between the box and the button.
-    qvr->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    qvr->setFocusPolicy(Qt::NoFocus);
 
     // Screen readers name the box after its label; the result is named by its
     // own text and described by the label above it.
@@ -180,8 +179,16 @@ void Convqvr::nhc_KeyPress(int &KeyAscii)
 void Convqvr::nhc_Change()
 {
     const std::u32string result = conversion::convert(nhc->text().toStdU32String());
+    const QString shown = QString::fromStdU32String(result);
+    // The result can be selected with the mouse and copied, yet never takes
+    // the focus. Selection puts a text document behind the label, which costs
+    // milliseconds for the very long results only a large paste can give, so
+    // those are shown without it.
+    qvr->setTextInteractionFlags(
+        shown.size() <= selectableLength ? Qt::TextSelectableByMouse : Qt::NoTextInteraction);
+    qvr->setFocusPolicy(Qt::NoFocus);
     // The label itself tells screen readers of its new name.
-    qvr->setText(QString::fromStdU32String(result));
+    qvr->setText(shown);
 }
 
 void Convqvr::nhc_Click()
@@ -200,6 +207,17 @@ bool Convqvr::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != nhc)
         return QWidget::eventFilter(watched, event);
+
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::ContextMenu:
+        repairSelection();
+        break;
+    default:
+        break;
+    }
 
     switch (event->type()) {
     case QEvent::KeyPress:
@@ -227,6 +245,21 @@ bool Convqvr::eventFilter(QObject *watched, QEvent *event)
     default:
         return false;
     }
+}
+
+// Undo and redo in Qt 6.4's line edit can leave a selection that starts
+// before the text, or the cursor past its end; the next cut, undo or typed
+// character then writes stray characters (a NUL, a blank) into the box.
+// Such a state is set right before the user acts again.
+void Convqvr::repairSelection()
+{
+    const qsizetype length = nhc->text().size();
+    const bool brokenSelection
+        = nhc->hasSelectedText() ? nhc->selectionStart() < 0 : nhc->selectionLength() != 0;
+    if (brokenSelection)
+        nhc->deselect();
+    if (nhc->cursorPosition() > length)
+        nhc->setCursorPosition(int(length));
 }
 
 bool Convqvr::keyPasses(const QKeyEvent *event)

@@ -29,6 +29,7 @@ protected:
 
 private:
     bool keyPasses(const QKeyEvent *event);
+    void repairSelection();
     void typeCharacters(const QString &text);
 
     QPixmap picture; // read at the first paint, for the screen's density
