@@ -3,6 +3,7 @@
 #include <conversion/convert.h>
 
 #include <benchmark/benchmark.h>
+#include <phonenumbers/phonenumberutil.h>
 
 #include <array>
 #include <cstdio>
@@ -52,6 +53,26 @@ void BM_Floor(benchmark::State &state)
 }
 BENCHMARK(BM_Floor);
 
+// What a programmer would otherwise reach for: the general telephone number
+// library, parsing the ten-digit national number and formatting it.
+void BM_LibPhoneNumber(benchmark::State &state)
+{
+    using i18n::phonenumbers::PhoneNumber;
+    using i18n::phonenumbers::PhoneNumberUtil;
+    const PhoneNumberUtil *util = PhoneNumberUtil::GetInstance();
+    const std::array<std::string, 4> numbers{"0442123456", "0545678901", "0612345678",
+                                             "0145678901"};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        PhoneNumber number;
+        util->Parse(numbers[i++ % numbers.size()], "FR", &number);
+        std::string formatted;
+        util->Format(number, PhoneNumberUtil::NATIONAL, &formatted);
+        benchmark::DoNotOptimize(formatted.data());
+    }
+}
+BENCHMARK(BM_LibPhoneNumber);
+
 // Keeps the time per iteration of each benchmark for the closing ratio.
 class RecordingReporter : public benchmark::ConsoleReporter
 {
@@ -81,5 +102,9 @@ int main(int argc, char **argv)
     if (convert > 0 && floor > 0)
         std::printf("convert: %.1f ns/call  floor: %.1f ns  ratio: %.2fx\n", convert, floor,
             convert / floor);
+    const double library = reporter.nanoseconds["BM_LibPhoneNumber"];
+    if (convert > 0 && library > 0)
+        std::printf("libphonenumber parse+format: %.1f ns/call  ratio to convert: %.0fx\n",
+            library, library / convert);
     return 0;
 }

@@ -1,0 +1,124 @@
+// Latency of one keystroke, from the key event reaching the box to the result
+// label painted with its new text; and the cost of the largest paste.
+#include "convqvr.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+namespace {
+
+// Notes when the result label paints.
+class PaintWatch : public QObject
+{
+public:
+    bool painted = false;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, std::size_t(p * double(values.size())))];
+}
+
+// Runs `action`, then the event loop until the result is on screen; in ms.
+template<typename Action>
+double timeUntilPainted(QLabel *qvr, PaintWatch &watch, Action action)
+{
+    QElapsedTimer timer;
+    watch.painted = false;
+    const QString before = qvr->text();
+    timer.start();
+    action();
+    while (!watch.painted && timer.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    return watch.painted ? ms : -1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Convqvr form;
+    form.show();
+    form.activateWindow();
+    auto *nhc = form.findChild<QLineEdit *>(QStringLiteral("nhc"));
+    auto *qvr = form.findChild<QLabel *>(QStringLiteral("qvr"));
+    PaintWatch watch;
+    qvr->installEventFilter(&watch);
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+
+    // A typing session: digits until the box is full, then Backspaces back
+    // to empty, so that every keystroke changes the result.
+    std::mt19937 random(1);
+    std::vector<double> latencies;
+    int typed = 0;
+    while (latencies.size() < 1000) {
+        const bool erase = typed == 8 || (typed > 0 && random() % 4 == 0);
+        const int key = erase ? int(Qt::Key_Backspace) : int(Qt::Key_0) + int(random() % 10);
+        const QString text = erase ? QStringLiteral("\b") : QString(QChar(key));
+        const double ms = timeUntilPainted(qvr, watch, [&] {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+            QCoreApplication::sendEvent(nhc, &press);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+            QCoreApplication::sendEvent(nhc, &release);
+        });
+        if (ms < 0) {
+            std::fprintf(stderr, "the result was not painted\n");
+            return 1;
+        }
+        latencies.push_back(ms);
+        typed += erase ? -1 : 1;
+    }
+    std::printf("keystroke to painted result over %zu keystrokes: p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
+                latencies.size(), percentile(latencies, 0.5), percentile(latencies, 0.99),
+                percentile(latencies, 1.0));
+
+    // The largest paste: the box's whole capacity of digits and other
+    // characters, once grouped (leading 42) and once shown whole (leading 36).
+    for (const char *lead : {"42", "36"}) {
+        QString pasted = QString::fromLatin1(lead);
+        const QString filler = QStringLiteral("0123456789 abc.é");
+        while (pasted.size() < nhc->maxLength())
+            pasted += filler.at(pasted.size() % filler.size());
+        pasted.truncate(nhc->maxLength());
+        QGuiApplication::clipboard()->setText(pasted);
+        std::vector<double> shown, nextKey, emptied;
+        for (int round = 0; round < 15; ++round) {
+            nhc->clear();
+            QCoreApplication::processEvents();
+            shown.push_back(timeUntilPainted(qvr, watch, [&] { nhc->paste(); }));
+            // Still responsive: the next keystroke (discarded, the box is
+            // full) is handled at once, and a click empties the box.
+            QElapsedTimer next;
+            next.start();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
+            QCoreApplication::sendEvent(nhc, &press);
+            QCoreApplication::processEvents();
+            nextKey.push_back(double(next.nsecsElapsed()) / 1e6);
+            emptied.push_back(timeUntilPainted(qvr, watch, [&] { nhc->clear(); }));
+        }
+        std::printf("paste of %lld characters starting %s, 15 times: shown in %.2f ms median, "
+                    "%.2f ms max; next key %.3f ms; emptying %.2f ms\n",
+                    static_cast<long long>(pasted.size()), lead, percentile(shown, 0.5),
+                    percentile(shown, 1.0), percentile(nextKey, 0.5), percentile(emptied, 0.5));
+    }
+    return 0;
+}

@@ -1,0 +1,57 @@
+// libFuzzer entry: arbitrary bytes, read as UTF-8 with invalid sequences
+// kept, must convert without fault into one of the known result forms.
+#include <conversion/convert.h>
+
+#include "result_forms.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Reads UTF-8 loosely: well-formed sequences give their code point, also
+// surrogates, overlong forms and values past U+10FFFF, which the conversion
+// must take too; a byte that starts no sequence gives U+FFFD.
+std::u32string decode(const std::uint8_t *data, std::size_t size)
+{
+    std::u32string out;
+    std::size_t i = 0;
+    while (i < size) {
+        const std::uint8_t lead = data[i];
+        const int length = lead < 0x80 ? 1
+            : lead < 0xC0              ? 0
+            : lead < 0xE0              ? 2
+            : lead < 0xF0              ? 3
+            : lead < 0xF8              ? 4
+                                       : 0;
+        bool complete = length > 0 && i + std::size_t(length) <= size;
+        for (int k = 1; complete && k < length; ++k)
+            complete = (data[i + std::size_t(k)] & 0xC0) == 0x80;
+        if (!complete) {
+            out += U'\uFFFD';
+            ++i;
+            continue;
+        }
+        char32_t c = length == 1 ? lead : char32_t(lead & (0x7F >> length));
+        for (int k = 1; k < length; ++k)
+            c = (c << 6) | (data[i + std::size_t(k)] & 0x3F);
+        out += c;
+        i += std::size_t(length);
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::u32string input = decode(data, size);
+    const std::u32string result = conversion::convert(input);
+    if (!isKnownForm(input, result) || conversion::convert(input) != result) {
+        std::fprintf(stderr, "unexpected result\n  input:  %s\n  result: %s\n",
+            toUtf8(input).c_str(), toUtf8(result).c_str());
+        std::abort();
+    }
+    return 0;
+}
