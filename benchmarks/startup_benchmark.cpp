@@ -116,6 +116,10 @@ int main(int argc, char **argv)
     std::printf("  time to first frame: program %.1f ms, floor %.1f ms, ratio %.2fx\n", pt, ft, pt / ft);
     std::printf("  peak resident memory: program %.1f MiB, floor %.1f MiB, ratio %.2fx\n", pm, fm,
                 pm / fm);
+    std::printf("row: start-up to first frame | %.1f ms, %.2fx the floor (%.1f ms) | 1.15x the floor\n",
+                pt, pt / ft, ft);
+    std::printf("row: peak resident memory | %.1f MiB, %.2fx the floor (%.1f MiB) | 1.10x the floor\n",
+                pm, pm / fm, fm);
     XCloseDisplay(display);
     return 0;
 }

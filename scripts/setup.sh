@@ -5,15 +5,16 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libgtest-dev libbenchmark-dev
+    qt6-base-dev libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
     fonts-liberation qt6-translations-l10n
 )
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(
-        xvfb xauth xdotool x11-utils imagemagick libx11-dev
+        xvfb xauth xdotool x11-utils strace
         binutils-mingw-w64-x86-64
         desktop-file-utils appstream dpkg-dev file
         dbus at-spi2-core python3-pyatspi
+        clang libclang-rt-14-dev
     )
 fi
 
