@@ -50,20 +50,6 @@ TEST(Convert, WorkedExamples)
     });
 }
 
-TEST(Convert, TypingOneDigitAtATime)
-{
-    expectAll({
-        {U"4", U"4"},
-        {U"45", U"05.45..."},
-        {U"456", U"05.45.6.."},
-        {U"4567", U"05.45.67.."},
-        {U"45678", U"05.45.67.8."},
-        {U"456789", U"05.45.67.89."},
-        {U"4567890", U"05.45.67.89.0"},
-        {U"45678901", U"05.45.67.89.01"},
-    });
-}
-
 // Every cell of the prefix grid, written here as it is published: "-" no rule,
 // "*" the pair is dropped, "e" the empty prefix.
 TEST(Convert, EveryPairFollowsThePrefixGrid)

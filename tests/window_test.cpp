@@ -17,9 +17,11 @@ class WindowTest : public QObject
     Q_OBJECT
 
 private:
-    template <typename T = QWidget> static T *control(Convqvr &form, const char *name)
+    Convqvr *form = nullptr;
+
+    template <typename T = QWidget> T *control(const char *name) const
     {
-        T *found = form.findChild<T *>(QLatin1StringView(name));
+        T *found = form->findChild<T *>(QLatin1StringView(name));
         if (!found)
             qFatal("no control named %s", name);
         return found;
@@ -42,16 +44,24 @@ private:
     }
 
 private slots:
+    void init()
+    {
+        form = new Convqvr;
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+    }
+
+    void cleanup() { delete form; }
+
     void titleAndSize()
     {
-        Convqvr form;
-        QCOMPARE(form.windowTitle(), u"Conversion QVR   V6.0"_s);
-        QCOMPARE(form.objectName(), u"Convqvr"_s);
-        QCOMPARE(form.size(), QSize(210, 161));
-        QCOMPARE(form.minimumSize(), form.maximumSize());
-        QVERIFY(!form.windowIcon().isNull());
-        QVERIFY(form.windowIcon().availableSizes().contains(QSize(16, 16)));
-        QVERIFY(form.windowIcon().availableSizes().contains(QSize(32, 32)));
+        QCOMPARE(form->windowTitle(), u"Conversion QVR   V6.0"_s);
+        QCOMPARE(form->objectName(), u"Convqvr"_s);
+        QCOMPARE(form->size(), QSize(210, 161));
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        QVERIFY(!form->windowIcon().isNull());
+        QVERIFY(form->windowIcon().availableSizes().contains(QSize(16, 16)));
+        QVERIFY(form->windowIcon().availableSizes().contains(QSize(32, 32)));
     }
 
     void controls_data()
@@ -86,10 +96,9 @@ private slots:
         QFETCH(bool, bold);
         QFETCH(bool, underline);
 
-        Convqvr form;
-        QWidget *widget = control(form, qPrintable(name));
+        QWidget *widget = control(qPrintable(name));
         QCOMPARE(widget->geometry(), geometry);
-        QVERIFY(form.rect().contains(widget->geometry()));
+        QVERIFY(form->rect().contains(widget->geometry()));
         QCOMPARE(widget->font().pixelSize(), pixelSize);
         QCOMPARE(widget->font().bold(), bold);
         QCOMPARE(widget->font().weight(), bold ? QFont::Bold : QFont::Normal);
@@ -100,15 +109,13 @@ private slots:
 
     void colours()
     {
-        Convqvr form;
-        QCOMPARE(control(form, "qvr")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-        QCOMPARE(control(form, "nhc")->palette().color(QPalette::Base), QColor(Qt::white));
+        QCOMPARE(control("qvr")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(control("nhc")->palette().color(QPalette::Base), QColor(Qt::white));
     }
 
     void notice()
     {
-        Convqvr form;
-        auto *label = control<QLabel>(form, "Label3");
+        auto *label = control<QLabel>("Label3");
         QVERIFY(label->wordWrap());
         QVERIFY(label->text().contains(u"Conversion QVR"_s));
         QVERIFY(label->text().contains(u"auteurs"_s));
@@ -116,24 +123,18 @@ private slots:
 
     void startsEmptyWithFocusInTheBox()
     {
-        Convqvr form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto *nhc = control<QLineEdit>(form, "nhc");
+        auto *nhc = control<QLineEdit>("nhc");
         QCOMPARE(QApplication::focusWidget(), nhc);
         QVERIFY(nhc->text().isEmpty());
-        QVERIFY(control<QLabel>(form, "qvr")->text().isEmpty());
+        QVERIFY(control<QLabel>("qvr")->text().isEmpty());
     }
 
     void tabMovesBetweenBoxAndButtonOnly()
     {
-        Convqvr form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        QWidget *nhc = control(form, "nhc");
-        QWidget *quitter = control(form, "Quitter");
+        QWidget *nhc = control("nhc");
+        QWidget *quitter = control("Quitter");
         for (const char *label : {"Label1", "Label2", "qvr", "Label3"})
-            QCOMPARE(control(form, label)->focusPolicy(), Qt::NoFocus);
+            QCOMPARE(control(label)->focusPolicy(), Qt::NoFocus);
 
         const QList<QWidget *> expected{quitter, nhc, quitter, nhc};
         for (QWidget *next : expected) {
@@ -147,19 +148,18 @@ private slots:
     // What Qt resolves on this machine, not what we hope it resolves.
     void everyTextFitsItsControl()
     {
-        Convqvr form;
         for (const char *name : {"Label1", "Label2", "Quitter"})
-            checkFits(control(form, name), control(form, name)->property("text").toString());
-        auto *label3 = control<QLabel>(form, "Label3");
+            checkFits(control(name), control(name)->property("text").toString());
+        auto *label3 = control<QLabel>("Label3");
         checkFits(label3, label3->text(), Qt::TextWordWrap);
 
-        auto *qvr = control<QLabel>(form, "qvr");
+        auto *qvr = control<QLabel>("qvr");
         for (const QString &result : {u"0800.12.34.56."_s, u"04.42.12.34.56"_s, u"??????????"_s,
                  u"01.45.67.89.01"_s, u"00.00.00.00.00"_s})
             checkFits(qvr, result);
 
         // Eight digits typed into the box stay visible whole.
-        auto *nhc = control<QLineEdit>(form, "nhc");
+        auto *nhc = control<QLineEdit>("nhc");
         const QFontMetrics boxMetrics(nhc->font());
         QVERIFY(boxMetrics.horizontalAdvance(u"00000000"_s) < nhc->width() - 8);
     }
@@ -210,10 +210,7 @@ private slots:
     // window shows the picture's own pixel at the same place.
     void pictureIsDrawnUnscaledFromTheCorner()
     {
-        Convqvr form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        const QImage shown = form.grab().toImage();
+        const QImage shown = form->grab().toImage();
         const qreal ratio = shown.devicePixelRatio();
         if (ratio != 1.0 && ratio != 2.0)
             QSKIP("the picture is resampled at this density");
@@ -228,12 +225,9 @@ private slots:
 
     void accessibleNamesAndRoles()
     {
-        Convqvr form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto *nhc = control<QLineEdit>(form, "nhc");
-        auto *qvr = control<QLabel>(form, "qvr");
-        QCOMPARE(control<QLabel>(form, "Label1")->buddy(), nhc);
+        auto *nhc = control<QLineEdit>("nhc");
+        auto *qvr = control<QLabel>("qvr");
+        QCOMPARE(control<QLabel>("Label1")->buddy(), nhc);
 
         const auto check = [](QWidget *widget, QAccessible::Role role, const QString &name) {
             QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
@@ -242,7 +236,7 @@ private slots:
             QCOMPARE(accessible->text(QAccessible::Name), name);
         };
         check(nhc, QAccessible::EditableText, u"Numéro à 8 chiffres"_s);
-        check(control(form, "Quitter"), QAccessible::Button, u"Quitter"_s);
+        check(control("Quitter"), QAccessible::Button, u"Quitter"_s);
         check(qvr, QAccessible::StaticText, QString());
 
         // Its name is the result, described by the label above it.
@@ -254,11 +248,8 @@ private slots:
 
     void resultCanBeSelectedWithoutTakingTheFocus()
     {
-        Convqvr form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto *nhc = control<QLineEdit>(form, "nhc");
-        auto *qvr = control<QLabel>(form, "qvr");
+        auto *nhc = control<QLineEdit>("nhc");
+        auto *qvr = control<QLabel>("qvr");
         nhc->setText(u"42123456"_s);
 
         QVERIFY(qvr->textInteractionFlags() & Qt::TextSelectableByMouse);
@@ -283,7 +274,7 @@ private slots:
         QVERIFY(qvr->textInteractionFlags() & Qt::TextSelectableByMouse);
         QCOMPARE(qvr->focusPolicy(), Qt::NoFocus);
         QTest::keyClick(nhc, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), control(form, "Quitter"));
+        QCOMPARE(QApplication::focusWidget(), control("Quitter"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), nhc);
     }
@@ -298,12 +289,9 @@ private slots:
     void quitterEndsTheEventLoop()
     {
         QFETCH(QString, typed);
-        Convqvr form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        control<QLineEdit>(form, "nhc")->setText(typed);
+        control<QLineEdit>("nhc")->setText(typed);
         QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
-        auto *quitter = control<QPushButton>(form, "Quitter");
+        auto *quitter = control<QPushButton>("Quitter");
         QTimer::singleShot(0, quitter, [quitter] { QTest::mouseClick(quitter, Qt::LeftButton); });
         // Should the click not end the loop, this does, with a failing status.
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
@@ -312,11 +300,8 @@ private slots:
 
     void closingTheWindowEndsTheProgram()
     {
-        auto *form = new Convqvr;
-        form->setAttribute(Qt::WA_DeleteOnClose);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form));
-        QTimer::singleShot(0, form, [form] { form->close(); });
+        // What the title bar's close button asks of the window.
+        QTimer::singleShot(0, form, [this] { form->close(); });
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
     }

@@ -150,8 +150,7 @@ Convqvr::Convqvr(QWidget *parent)
     qvr->setAccessibleDescription(Label2->text());
 
     Label3 = addLabel(this, "Label3",
-        u"Conversion QVR est écrit par l'équipe de Conversion QVR, "
-        u"ses auteurs."_s,
+        u"Conversion QVR est écrit par l'équipe de Conversion QVR, ses auteurs."_s,
         {8, 120, 201, 41}, font());
     Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
