@@ -93,6 +93,27 @@ def main(program):
               f"every change of the result is announced ({announced()} for 8 digits)")
         check(boxes[0].queryText().getText(0, -1) == "42123456", "the box's text is readable")
 
+        # The built program end to end, read back as a screen reader would:
+        # real X keystrokes and a click, each answered in the result.
+        box_text = lambda: boxes[0].queryText().getText(0, -1)
+        window_id = subprocess.run(["xdotool", "search", "--name", "^" + TITLE + "$"],
+                                   capture_output=True, text=True, check=True).stdout.split()[0]
+        steps = [
+            (["type", "7"], "42123456", None),  # a ninth digit is discarded
+            (["type", "a"], "42123456", None),  # so is a letter
+            (["key", "BackSpace"], "4212345", "04.42.12.34.5"),
+            (["key", "Home", "Delete"], "212345", "03.21.23.45."),  # X11 sends Delete as "\x7f"
+            (["key", "End", "KP_7", "KP_8"], "21234578", "03.21.23.45.78"),
+            (["mousemove", "--window", window_id, "40", "36", "click", "1"], "", ""),
+            (["type", "05123456"], "05123456", "0800.12.34.56."),
+        ]
+        for command, expected, shown in steps:
+            subprocess.run(["xdotool"] + command, check=True)
+            done = lambda: box_text() == expected and shown in (None, result.name)
+            pump(5, done)
+            check(done(), f"after xdotool {' '.join(command)}: box '{box_text()}', "
+                          f"result '{result.name}'")
+
         # Pressing the button through its accessible action ends the program.
         action = buttons[0].queryAction()
         action.doAction(0)
