@@ -2,6 +2,8 @@
 #include "convqvr.h"
 
 #include <QAccessible>
+#include <QAction>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -263,6 +265,18 @@ private slots:
         QCOMPARE(qvr->selectedText(), u"04.42.12.34.56"_s);
         QCOMPARE(QApplication::focusWidget(), nhc);
         QCOMPARE(nhc->text(), u"42123456"_s);
+
+        // Its context menu copies the selection, or the whole result.
+        QCOMPARE(qvr->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QCOMPARE(qvr->actions().size(), 1);
+        QAction *copy = qvr->actions().constFirst();
+        QCOMPARE(copy->text(), u"Copier"_s);
+        qvr->setSelection(3, 5);
+        copy->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"42.12"_s);
+        qvr->setSelection(0, 0);
+        copy->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"04.42.12.34.56"_s);
 
         // A result too long to show whole stays exact, only not selectable,
         // and the focus still never lands on it.

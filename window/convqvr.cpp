@@ -7,7 +7,9 @@
 
 #include <algorithm>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -143,6 +145,16 @@ Convqvr::Convqvr(QWidget *parent)
     qvr->setIndent(4);
     // A pasted text is shown as it stands, never read as markup.
     qvr->setTextFormat(Qt::PlainText);
+    // The label's own context menu offers no copy for plain text; this one
+    // copies the selection, or the whole result when nothing is selected.
+    auto *copy = new QAction(u"Copier"_s, qvr);
+    connect(copy, &QAction::triggered, this, [this] {
+        const QString text = qvr->hasSelectedText() ? qvr->selectedText() : qvr->text();
+        if (!text.isEmpty())
+            QGuiApplication::clipboard()->setText(text);
+    });
+    qvr->addAction(copy);
+    qvr->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // Screen readers name the box after its label; the result is named by its
     // own text and described by the label above it.
