@@ -41,7 +41,6 @@ double timeUntilPainted(QLabel *qvr, PaintWatch &watch, Action action)
 {
     QElapsedTimer timer;
     watch.painted = false;
-    const QString before = qvr->text();
     timer.start();
     action();
     while (!watch.painted && timer.elapsed() < 2000)
