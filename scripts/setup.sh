@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever the build (and, with --tests, the
 # tests) needs and the machine lacks; does nothing when all of it is there.
+# Works on Debian 12 and 13: every name below exists on both, and the one
+# that carries a version (clang's runtime) is read from what apt offers.
 set -euo pipefail
 
 packages=(
@@ -14,22 +16,60 @@ if [[ "${1:-}" == "--tests" ]]; then
         binutils-mingw-w64-x86-64
         desktop-file-utils appstream dpkg-dev file
         dbus at-spi2-core python3-pyatspi
-        clang libclang-rt-14-dev
+        clang
     )
 fi
 
-missing=()
-for package in "${packages[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-    [[ "$status" == "install ok installed" ]] || missing+=("$package")
-done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-
-echo "Installing: ${missing[*]}"
 sudo=()
 if [[ $(id -u) -ne 0 ]]; then
     sudo=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+
+installed() {
+    [[ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" == "install ok installed" ]]
+}
+
+# libFuzzer and the sanitizers' runtime ship apart from clang, in a package
+# named after clang's major version: the one the default clang depends on.
+clang_runtime() {
+    local depends
+    if installed clang; then
+        depends=$(dpkg-query -W -f='${Depends}' clang)
+    else
+        depends=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: //p' | tr '\n' ,)
+    fi
+    sed -n 's/.*\bclang-\([0-9][0-9]*\)\b.*/libclang-rt-\1-dev/p' <<<"$depends" | head -n1
+}
+
+missing() {
+    local package
+    for package in "${packages[@]}"; do
+        installed "$package" || echo "$package"
+    done
+}
+
+# The package lists of a fresh machine may be empty or old: read them anew
+# before anything is looked up or installed.
+updated=false
+update() {
+    $updated || "${sudo[@]}" apt-get update -qq
+    updated=true
+}
+
+if [[ "${1:-}" == "--tests" ]]; then
+    runtime=$(clang_runtime)
+    if [[ -z "$runtime" ]]; then
+        update
+        runtime=$(clang_runtime)
+    fi
+    [[ -n "$runtime" ]] || { echo "setup: apt offers no clang here" >&2; exit 1; }
+    packages+=("$runtime")
+fi
+
+mapfile -t wanted < <(missing)
+[[ ${#wanted[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${wanted[*]}"
+update
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${wanted[@]}" </dev/null

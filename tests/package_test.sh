@@ -15,8 +15,15 @@ cpack --config "$build/CPackConfig.cmake" -B "$work" >/dev/null
 deb=$(ls "$work"/*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for needed in fonts-liberation qt6-translations-l10n libqt6widgets6 libqt6gui6 libqt6core6 libc6; do
-    grep -q -E "(^|, )$needed( |,|$)" <<<"$depends" || { echo "Depends lacks $needed"; exit 1; }
+# What the window needs, named by the files it uses rather than by one
+# release's package names: the Qt libraries it links, the face it is laid out
+# for, and the toolkit's French texts. Each must come from a dependency.
+dpkg-deb -x "$deb" "$work/contents"
+mapfile -t needed < <(objdump -p "$work/contents/usr/bin/convqvr" | awk '$1 == "NEEDED" && $2 ~ /^libQt6/ {print "*/" $2}')
+needed+=('*/LiberationSans-Regular.ttf' '*/qtbase_fr.qm')
+for file in "${needed[@]}"; do
+    package=$(dpkg-query -S "$file" | head -n1 | cut -d: -f1)
+    grep -q -E "(^|[,|] *)$package( |,|$)" <<<"$depends" || { echo "Depends lacks $package, for $file"; exit 1; }
 done
 
 expected=(

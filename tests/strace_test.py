@@ -11,7 +11,6 @@ import re
 import subprocess
 import sys
 import tempfile
-import time
 
 TITLE = "Conversion QVR   V6.0"
 WRITE_FLAGS = ("O_WRONLY", "O_RDWR", "O_CREAT", "O_TRUNC", "O_APPEND")
@@ -33,7 +32,6 @@ def main(program):
         subprocess.run(["xdotool", "search", "--sync", "--name", "^" + TITLE + "$",
                         "windowfocus", "--sync"], check=True, timeout=60)
         subprocess.run(["xdotool", "type", "--delay", "30", "42123456"], check=True)
-        time.sleep(0.3)
         window = subprocess.run(["xdotool", "search", "--name", "^" + TITLE + "$"],
                                 capture_output=True, text=True, check=True).stdout.split()[0]
         subprocess.run(["xdotool", "mousemove", "--window", window, "160", "40", "click", "1"],
@@ -47,12 +45,12 @@ def main(program):
         print(f"FAIL  the program ended with status {status}")
         return 1
 
-    lines = open(trace).read().splitlines()
-    main_pid = lines[0].split()[0]
-    own = {main_pid}
+    # strace pads the process id to a width of its own choosing.
+    calls = [fields for fields in (line.split(None, 1) for line in open(trace)) if len(fields) == 2]
+    calls = [(pid, call.rstrip("\n")) for pid, call in calls]
+    own = {calls[0][0]}
     problems, written, read = [], set(), set()
-    for line in lines:
-        pid, _, call = line.partition(" ")
+    for pid, call in calls:
         # New threads belong to the program; new processes are helpers.
         created = re.match(r"(clone3?|fork|vfork)\(.*= (\d+)$", call)
         if created and pid in own and "CLONE_THREAD" in call:

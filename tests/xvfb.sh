@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Runs a command on a private Xvfb display that lives exactly as long as it.
+# Runs a command on a private Xvfb display, with a D-Bus session bus of its
+# own, both living exactly as long as it. Without a session bus the toolkit's
+# D-Bus library would try to launch one through the X server.
 # Usage: xvfb.sh [--screen WxHxD] COMMAND...
 set -euo pipefail
 
@@ -15,7 +17,7 @@ server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -f "$ready"' EXIT
 
 # Xvfb writes its display number once it accepts clients.
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     [[ -s "$ready" ]] && break
     kill -0 $server 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
     sleep 0.1
@@ -23,4 +25,4 @@ done
 [[ -s "$ready" ]] || { echo "Xvfb did not become ready" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$ready")"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-"$@"
+dbus-run-session -- "$@"
