@@ -1,24 +1,34 @@
 #!/usr/bin/env bash
-# Installs from Debian's packages whatever the build (and, with --tests, the
-# tests) needs and the machine lacks; does nothing when all of it is there.
+# Installs from Debian's packages whatever the build needs (with --tests, the
+# tests too; with --package, the Debian package's tools) and the machine
+# lacks; does nothing when all of it is there.
 # Works on Debian 12 and 13: every name below exists on both, and the one
 # that carries a version (clang's runtime) is read from what apt offers.
 set -euo pipefail
 
+# What to install for: the build (always), the tests, the Debian package.
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
     fonts-liberation qt6-translations-l10n
 )
-if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(
-        xvfb xauth xdotool x11-utils strace
-        binutils-mingw-w64-x86-64
-        desktop-file-utils appstream dpkg-dev file
-        dbus at-spi2-core python3-pyatspi
-        clang
-    )
-fi
+package_tools=(build-essential debhelper dpkg-dev git)
+test_tools=(
+    xvfb xauth xdotool x11-utils strace
+    binutils-mingw-w64-x86-64
+    desktop-file-utils appstream dpkg-dev file
+    dbus at-spi2-core python3-pyatspi
+    clang
+    "${package_tools[@]}" lintian devscripts
+)
+tests=false
+for role in "$@"; do
+    case $role in
+        --tests) tests=true; packages+=("${test_tools[@]}") ;;
+        --package) packages+=("${package_tools[@]}") ;;
+        *) echo "usage: setup.sh [--tests] [--package]" >&2; exit 2 ;;
+    esac
+done
 
 sudo=()
 if [[ $(id -u) -ne 0 ]]; then
@@ -57,7 +67,7 @@ update() {
     updated=true
 }
 
-if [[ "${1:-}" == "--tests" ]]; then
+if $tests; then
     runtime=$(clang_runtime)
     if [[ -z "$runtime" ]]; then
         update

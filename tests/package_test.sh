@@ -1,54 +1,109 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it (for real when run as root, as CI
-# does; otherwise into a scratch root), and starts the installed program.
-# Usage: package_test.sh BUILD_DIR WORK_DIR CLOSE_WINDOW APP_ID
+# Makes the Debian package with scripts/package.sh and checks it as Debian
+# would: lintian, the hardening of the program, dependencies that name what
+# the window needs, and its files. As root (CI, or a fresh root) it then
+# installs the package, starts the installed program, and removes and purges
+# it, leaving nothing behind; otherwise it starts it from a scratch root.
+# Usage: package_test.sh SOURCE_DIR WORK_DIR CLOSE_WINDOW APP_ID VERSION
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=$1
+source=$1
 work=$2
 close_window=$3
 app_id=$4
+version=$5
 
 rm -rf "$work"
 mkdir -p "$work"
-cpack --config "$build/CPackConfig.cmake" -B "$work" >/dev/null
-deb=$(ls "$work"/*.deb)
+deb=$("$source/scripts/package.sh" 2>"$work/build.log" | tail -n1) \
+    || { tail -n 40 "$work/build.log"; exit 1; }
+echo "package: $deb"
+[[ "$(dpkg-deb -f "$deb" Version)" == "$version" ]] || { echo "the package is not version $version"; exit 1; }
+
+echo "--- lintian"
+lintian_status=0
+lintian --fail-on error,warning --display-info "$deb" >"$work/lintian.txt" 2>&1 || lintian_status=$?
+grep -v 'root privileges' "$work/lintian.txt" || true
+[[ $lintian_status -eq 0 ]] || { echo "lintian reports errors or warnings"; exit 1; }
+
+contents=$work/contents
+dpkg-deb -x "$deb" "$contents"
+program=$contents/usr/bin/convqvr
+
+echo "--- hardening"
+# Every compile of the package carries the fortified checks. hardening-check
+# cannot see them here: the program's only fortifiable calls copy into heap
+# buffers of std::u32string and QList, whose sizes no compiler knows.
+compiles=$(grep -c -E '/c\+\+ .* -c ' "$work/build.log")
+fortified=$(grep -E '/c\+\+ .* -c ' "$work/build.log" | grep -c -- '-D_FORTIFY_SOURCE=[23]')
+[[ $compiles -gt 0 && $fortified -eq $compiles ]] \
+    || { echo "$fortified of $compiles compiles have _FORTIFY_SOURCE"; exit 1; }
+echo "_FORTIFY_SOURCE on all $compiles compiles"
+# Control-flow protection needs the C library's start files to carry it too,
+# which Debian 12's do not.
+skip=(--nofortify)
+start_files=$(gcc -print-file-name=crt1.o)
+readelf -n "$start_files" | grep -q 'x86 feature: IBT, SHSTK' || skip+=(--nocfprotection)
+hardening-check "${skip[@]}" "$program"
+
+echo "--- dependencies"
 depends=$(dpkg-deb -f "$deb" Depends)
+recommends=$(dpkg-deb -f "$deb" Recommends)
 echo "Depends: $depends"
+echo "Recommends: $recommends"
 # What the window needs, named by the files it uses rather than by one
 # release's package names: the Qt libraries it links, the face it is laid out
 # for, and the toolkit's French texts. Each must come from a dependency.
-dpkg-deb -x "$deb" "$work/contents"
-mapfile -t needed < <(objdump -p "$work/contents/usr/bin/convqvr" | awk '$1 == "NEEDED" && $2 ~ /^libQt6/ {print "*/" $2}')
+mapfile -t needed < <(objdump -p "$program" | awk '$1 == "NEEDED" && $2 ~ /^libQt6/ {print "*/" $2}')
 needed+=('*/LiberationSans-Regular.ttf' '*/qtbase_fr.qm')
 for file in "${needed[@]}"; do
     package=$(dpkg-query -S "$file" | head -n1 | cut -d: -f1)
     grep -q -E "(^|[,|] *)$package( |,|$)" <<<"$depends" || { echo "Depends lacks $package, for $file"; exit 1; }
 done
+# On a Wayland desktop the program is a Wayland client when Qt's plugin is there.
+grep -q -E '(^|, )qt6-wayland( |,|$)' <<<"$recommends" || { echo "Recommends lacks qt6-wayland"; exit 1; }
 
+echo "--- files"
 expected=(
     ./usr/bin/convqvr
     "./usr/share/applications/$app_id.desktop"
     "./usr/share/metainfo/$app_id.metainfo.xml"
-    "./usr/share/icons/hicolor/16x16/apps/$app_id.png"
-    "./usr/share/icons/hicolor/32x32/apps/$app_id.png"
-    "./usr/share/icons/hicolor/48x48/apps/$app_id.png"
+    ./usr/share/man/man1/convqvr.1.gz
+    ./usr/share/man/fr/man1/convqvr.1.gz
+    ./usr/share/doc/conversion-qvr/copyright
+    ./usr/share/doc/conversion-qvr/changelog.gz
 )
-contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for size in 16 32 48 64; do
+    expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png")
+done
+mapfile -t files < <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}')
+printf '%s\n' "${files[@]}"
 for file in "${expected[@]}"; do
-    grep -q -x -F "$file" <<<"$contents" || { echo "package lacks $file"; exit 1; }
+    printf '%s\n' "${files[@]}" | grep -q -x -F "$file" || { echo "package lacks $file"; exit 1; }
 done
 
-if [[ $(id -u) -eq 0 ]]; then
-    dpkg -i "$deb"
-    trap 'dpkg -r conversion-qvr >/dev/null' EXIT
-    [[ "$(dpkg-query -W -f='${Status}' conversion-qvr)" == "install ok installed" ]]
-    root=/
-else
-    root="$work/root"
-    dpkg-deb -x "$deb" "$root"
+if [[ $(id -u) -ne 0 ]]; then
+    echo "--- not root: the program runs from the unpacked package, not installed"
+    "$here/xvfb.sh" "$here/program_test.sh" "$program" "$close_window"
+    exit 0
 fi
-for file in "${expected[@]}"; do
-    [[ -f "$root/$file" ]] || { echo "not installed: $file"; exit 1; }
+
+echo "--- install, run, remove, purge"
+trap 'dpkg --purge conversion-qvr >/dev/null 2>&1 || true' EXIT
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" </dev/null
+[[ "$(dpkg-query -W -f='${Status}' conversion-qvr)" == "install ok installed" ]]
+for file in "${files[@]}"; do
+    [[ -f "/$file" ]] || { echo "not installed: $file"; exit 1; }
 done
-"$here/xvfb.sh" "$here/program_test.sh" "$root/usr/bin/convqvr" "$close_window"
+"$here/xvfb.sh" "$here/program_test.sh" /usr/bin/convqvr "$close_window"
+dpkg --remove conversion-qvr
+# With no configuration files of its own, removal may leave nothing to purge.
+if dpkg-query -W conversion-qvr >/dev/null 2>&1; then
+    dpkg --purge conversion-qvr
+fi
+[[ -z "$(dpkg-query -W -f='${Status}' conversion-qvr 2>/dev/null)" ]] \
+    || { echo "dpkg still knows the package after purge"; exit 1; }
+for path in "${files[@]}" ./usr/share/doc/conversion-qvr; do
+    [[ ! -e "/$path" ]] || { echo "left behind after purge: $path"; exit 1; }
+done
+echo "installed, started, removed and purged; nothing left behind"
