@@ -1,14 +1,21 @@
 // The window as a user first sees it: layout, texts, fonts, picture, start and end.
 #include "convqvr.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include <QAccessible>
+#include <QApplication>
 #include <QAction>
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -109,10 +116,88 @@ private slots:
             QCOMPARE(widget->property("text").toString(), text);
     }
 
-    void colours()
+    // Every text stays readable over what lies under it, whatever the
+    // desktop's palette: measured on the rendered pixels, as the difference
+    // between the window with the text and without it.
+    void textsAreReadable_data()
     {
-        QCOMPARE(control("qvr")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-        QCOMPARE(control("nhc")->palette().color(QPalette::Base), QColor(Qt::white));
+        QTest::addColumn<QPalette>("palette");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<double>("least");
+        const QPalette light = QApplication::style()->standardPalette();
+        QPalette dark;
+        for (auto [role, colour] : {std::pair{QPalette::Window, QColor(53, 53, 53)},
+                 {QPalette::WindowText, Qt::white}, {QPalette::Base, QColor(42, 42, 42)},
+                 {QPalette::Text, Qt::white}, {QPalette::Button, QColor(53, 53, 53)},
+                 {QPalette::ButtonText, Qt::white}, {QPalette::Highlight, QColor(42, 130, 218)},
+                 {QPalette::HighlightedText, Qt::black}})
+            dark.setColor(role, colour);
+        for (const auto &[scheme, palette] : {std::pair{"light", light}, {"dark", dark}}) {
+            // Contrast ratios as for the web: 4.5 for text, 3 for large text.
+            for (const char *name : {"Label1", "Label2", "Label3", "nhc", "selection"})
+                QTest::addRow("%s %s", scheme, name) << palette << QString::fromLatin1(name) << 4.5;
+            QTest::addRow("%s qvr", scheme) << palette << u"qvr"_s << 3.0;
+        }
+    }
+
+    void textsAreReadable()
+    {
+        QFETCH(QPalette, palette);
+        QFETCH(QString, name);
+        QFETCH(double, least);
+        // The desktop's palette is in place before the window is made.
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(palette);
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        Convqvr shown;
+        shown.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&shown));
+        auto *nhc = shown.findChild<QLineEdit *>(u"nhc"_s);
+        const bool selection = name == u"selection"_s;
+        QWidget *widget = selection ? nhc : shown.findChild<QWidget *>(name);
+        auto *label = qobject_cast<QLabel *>(widget);
+        const bool fixedLabel = label && name != u"qvr"_s;
+
+        // The blinking cursor moves with the text: it is kept out of the
+        // picture, and drawn in the text's own colour anyway.
+        shown.findChild<QWidget *>(u"Quitter"_s)->setFocus();
+        nhc->setText(u"42123456"_s);
+        if (selection)
+            nhc->selectAll();
+        const QImage with = shown.grab(widget->geometry()).toImage();
+        if (selection) {
+            nhc->setText(u"        "_s);
+            nhc->selectAll();
+        } else if (fixedLabel) {
+            label->clear();
+        } else {
+            nhc->clear();
+        }
+        const QImage without = shown.grab(widget->geometry()).toImage();
+
+        // The contrast of each inked pixel with the same pixel bare; the
+        // glyphs' cores, the best tenth, must reach the ratio.
+        const auto luminance = [](QColor c) {
+            const auto linear = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF())
+                + 0.0722 * linear(c.blueF());
+        };
+        std::vector<double> contrasts;
+        for (int y = 0; y < with.height(); ++y) {
+            for (int x = 0; x < with.width(); ++x) {
+                const QColor a = with.pixelColor(x, y), b = without.pixelColor(x, y);
+                if (a == b)
+                    continue;
+                const double la = luminance(a), lb = luminance(b);
+                contrasts.push_back((std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05));
+            }
+        }
+        QVERIFY2(contrasts.size() >= 20, qPrintable(u"%1 inked pixels"_s.arg(contrasts.size())));
+        std::sort(contrasts.begin(), contrasts.end());
+        const double cores = contrasts[contrasts.size() * 9 / 10];
+        QVERIFY2(cores >= least, qPrintable(u"contrast %1"_s.arg(cores)));
     }
 
     void notice()

@@ -1,11 +1,10 @@
 // Builds the window at the fixed geometry of the form and wires its handlers.
 #include "convqvr.h"
 
+#include "keys.h"
 #include "version.h"
 
 #include <conversion/convert.h>
-
-#include <algorithm>
 
 #include <QAction>
 #include <QApplication>
@@ -42,6 +41,19 @@ QFont formFont(int pixelSize, bool bold = false, bool underline = false)
     return font;
 }
 
+// Everything drawn over the sky keeps the colours the picture needs, whatever
+// the desktop's scheme: dark ink on the pale sky, black on the white box.
+void setInk(QWidget *widget, std::initializer_list<std::pair<QPalette::ColorRole, QColor>> colours)
+{
+    QPalette palette = widget->palette();
+    for (const auto &[role, colour] : colours)
+        palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+const QColor ink(16, 24, 48);
+const QColor selection(0, 90, 180);
+
 QLabel *addLabel(
     QWidget *parent, const char *name, const QString &text, QRect geometry, const QFont &font)
 {
@@ -49,59 +61,13 @@ QLabel *addLabel(
     label->setObjectName(QLatin1StringView(name));
     label->setGeometry(geometry);
     label->setFont(font);
+    setInk(label, {{QPalette::WindowText, ink}, {QPalette::Highlight, selection},
+                      {QPalette::HighlightedText, Qt::white}});
     return label;
 }
 
-constexpr int backspaceCode = 8;
 constexpr int typedLimit = 8;
 constexpr int selectableLength = 1000;
-
-// Lengths count characters, not UTF-16 units.
-qsizetype characterCount(const QString &text)
-{
-    return std::count_if(text.cbegin(), text.cend(), [](QChar c) { return !c.isLowSurrogate(); });
-}
-
-// The character code a key press types, or -1 for a key that types nothing
-// (arrows, Home, End, Delete, function keys) and so is never filtered. It is
-// decided on the key and its modifiers where X11 and synthesised events
-// disagree on the text: X11 gives Delete the text "\x7f", and Ctrl+letter its
-// control character, where synthesised events give none or the bare letter.
-int typedCode(const QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Backspace:
-        return backspaceCode;
-    case Qt::Key_Delete:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return -1;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return '\r';
-    case Qt::Key_Escape:
-        return 0x1b;
-    default:
-        break;
-    }
-    if (event->modifiers() & Qt::ControlModifier && event->key() >= Qt::Key_A
-        && event->key() <= Qt::Key_Z)
-        return event->key() - Qt::Key_A + 1;
-    const QString text = event->text();
-    if (text.isEmpty())
-        return -1;
-    return int(text.toUcs4().constFirst());
-}
-
-bool isClipboardShortcut(const QKeyEvent *event)
-{
-    for (auto key : {QKeySequence::Paste, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Undo,
-             QKeySequence::Redo, QKeySequence::SelectAll}) {
-        if (event->matches(key))
-            return true;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -115,6 +81,9 @@ Convqvr::Convqvr(QWidget *parent)
         icon.addFile(u":/convqvr/icons/convqvr-%1.png"_s.arg(size), QSize(size, size));
     setWindowIcon(icon);
     setFixedSize(210, 161);
+    // A window of fixed size offers no maximise button, on any frame.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(formFont(smallPixels));
 
     Label1 = addLabel(this, "Label1", u"Numéro à 8 chiffres"_s, {16, 8, 121, 17},
@@ -126,19 +95,16 @@ Convqvr::Convqvr(QWidget *parent)
     nhc->setObjectName(u"nhc"_s);
     nhc->setGeometry(24, 24, 81, 24);
     nhc->setFont(formFont(mediumPixels));
-    QPalette boxPalette = nhc->palette();
-    boxPalette.setColor(QPalette::Base, Qt::white);
-    nhc->setPalette(boxPalette);
+    setInk(nhc, {{QPalette::Base, Qt::white}, {QPalette::Text, Qt::black},
+                    {QPalette::Highlight, selection}, {QPalette::HighlightedText, Qt::white}});
     nhc->setAcceptDrops(false);
     nhc->installEventFilter(this);
     connect(nhc, &QLineEdit::textChanged, this, &Convqvr::nhc_Change);
 
     qvr = addLabel(this, "qvr", QString(), {16, 80, 177, 33}, formFont(largePixels, true));
     // Pure red reads poorly on blue: the result gets a pale backing of its own.
-    QPalette resultPalette = qvr->palette();
-    resultPalette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    resultPalette.setColor(QPalette::Window, QColor(255, 255, 255, 210));
-    qvr->setPalette(resultPalette);
+    setInk(qvr, {{QPalette::WindowText, QColor(255, 0, 0)},
+                    {QPalette::Window, QColor(255, 255, 255, 210)}});
     qvr->setAutoFillBackground(true);
     // Left-aligned, so that a result too long for the label shows its start.
     qvr->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

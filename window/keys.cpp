@@ -1,0 +1,50 @@
+// Turns key events into the character codes of the form's key filter.
+#include "keys.h"
+
+#include <algorithm>
+
+#include <QKeyEvent>
+
+// Decided on the key and its modifiers where X11 and synthesised events
+// disagree on the text: X11 gives Delete the text "\x7f", and Ctrl+letter its
+// control character, where synthesised events give none or the bare letter.
+int typedCode(const QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+        return backspaceCode;
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return -1;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return '\r';
+    case Qt::Key_Escape:
+        return 0x1b;
+    default:
+        break;
+    }
+    if (event->modifiers() & Qt::ControlModifier && event->key() >= Qt::Key_A
+        && event->key() <= Qt::Key_Z)
+        return event->key() - Qt::Key_A + 1;
+    const QString text = event->text();
+    if (text.isEmpty())
+        return -1;
+    return int(text.toUcs4().constFirst());
+}
+
+bool isClipboardShortcut(const QKeyEvent *event)
+{
+    for (auto key : {QKeySequence::Paste, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Undo,
+             QKeySequence::Redo, QKeySequence::SelectAll}) {
+        if (event->matches(key))
+            return true;
+    }
+    return false;
+}
+
+qsizetype characterCount(const QString &text)
+{
+    return std::count_if(text.cbegin(), text.cend(), [](QChar c) { return !c.isLowSurrogate(); });
+}
