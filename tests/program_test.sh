@@ -16,6 +16,13 @@ start() {
     local size
     size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
     [[ "$size" == "210x161" ]] || { echo "window is $size, not 210x161"; exit 1; }
+    # What the frame may offer (Motif hints, read by X11 window managers):
+    # minimise and close, but no maximise for a window of fixed size.
+    local hints functions decorations
+    hints=$(xprop -id "$window" _MOTIF_WM_HINTS | sed -n 's/.* = //p' | tr -d ' ')
+    IFS=, read -r _ functions decorations _ <<<"$hints"
+    (( (functions & 8) && (functions & 32) && !(functions & 16) && !(decorations & 64) )) \
+        || { echo "the frame's hints are '$hints': want minimise and close, no maximise"; exit 1; }
 }
 
 finish() {

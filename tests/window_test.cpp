@@ -6,8 +6,8 @@
 #include <vector>
 
 #include <QAccessible>
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QLabel>

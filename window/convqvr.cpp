@@ -61,8 +61,9 @@ QLabel *addLabel(
     label->setObjectName(QLatin1StringView(name));
     label->setGeometry(geometry);
     label->setFont(font);
-    setInk(label, {{QPalette::WindowText, ink}, {QPalette::Highlight, selection},
-                      {QPalette::HighlightedText, Qt::white}});
+    setInk(label,
+        {{QPalette::WindowText, ink}, {QPalette::Highlight, selection},
+            {QPalette::HighlightedText, Qt::white}});
     return label;
 }
 
@@ -95,16 +96,18 @@ Convqvr::Convqvr(QWidget *parent)
     nhc->setObjectName(u"nhc"_s);
     nhc->setGeometry(24, 24, 81, 24);
     nhc->setFont(formFont(mediumPixels));
-    setInk(nhc, {{QPalette::Base, Qt::white}, {QPalette::Text, Qt::black},
-                    {QPalette::Highlight, selection}, {QPalette::HighlightedText, Qt::white}});
+    setInk(nhc,
+        {{QPalette::Base, Qt::white}, {QPalette::Text, Qt::black}, {QPalette::Highlight, selection},
+            {QPalette::HighlightedText, Qt::white}});
     nhc->setAcceptDrops(false);
     nhc->installEventFilter(this);
     connect(nhc, &QLineEdit::textChanged, this, &Convqvr::nhc_Change);
 
     qvr = addLabel(this, "qvr", QString(), {16, 80, 177, 33}, formFont(largePixels, true));
     // Pure red reads poorly on blue: the result gets a pale backing of its own.
-    setInk(qvr, {{QPalette::WindowText, QColor(255, 0, 0)},
-                    {QPalette::Window, QColor(255, 255, 255, 210)}});
+    setInk(qvr,
+        {{QPalette::WindowText, QColor(255, 0, 0)},
+            {QPalette::Window, QColor(255, 255, 255, 210)}});
     qvr->setAutoFillBackground(true);
     // Left-aligned, so that a result too long for the label shows its start.
     qvr->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
