@@ -39,11 +39,17 @@ fortified=$(grep -E '/c\+\+ .* -c ' "$work/build.log" | grep -c -- '-D_FORTIFY_S
 [[ $compiles -gt 0 && $fortified -eq $compiles ]] \
     || { echo "$fortified of $compiles compiles have _FORTIFY_SOURCE"; exit 1; }
 echo "_FORTIFY_SOURCE on all $compiles compiles"
-# Control-flow protection needs the C library's start files to carry it too,
-# which Debian 12's do not.
+# Control-flow protection is the processor's own (IBT on x86, BTI on arm64;
+# hardening-check asks for both) and needs the C library's start files to
+# carry it too, which Debian 12's and 13's do not on amd64.
 skip=(--nofortify)
-start_files=$(gcc -print-file-name=crt1.o)
-readelf -n "$start_files" | grep -q 'x86 feature: IBT, SHSTK' || skip+=(--nocfprotection)
+if [[ $(dpkg --print-architecture) == arm64 ]]; then
+    native=(--nobranchprotection 'AArch64 feature: BTI, PAC') other=--nocfprotection
+else
+    native=(--nocfprotection 'x86 feature: IBT, SHSTK') other=--nobranchprotection
+fi
+readelf -n "$(gcc -print-file-name=crt1.o)" | grep -q "${native[1]}" || skip+=("${native[0]}")
+grep -q -- "$other" <<<"$(hardening-check --help 2>&1)" && skip+=("$other")
 hardening-check "${skip[@]}" "$program"
 
 echo "--- dependencies"
