@@ -4,6 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default --target convqvr
-exec build/default/window/convqvr
+cmake --preset program >/dev/null
+cmake --build --preset program
+exec build/program/window/convqvr

@@ -7,13 +7,10 @@
 set -euo pipefail
 
 # What to install for: the build (always), the tests, the Debian package.
-packages=(
-    cmake ninja-build g++ pkg-config
-    qt6-base-dev libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
-    fonts-liberation qt6-translations-l10n
-)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation qt6-translations-l10n)
 package_tools=(build-essential debhelper dpkg-dev git)
 test_tools=(
+    libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
     xvfb xauth xdotool x11-utils strace
     binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev file
