@@ -12,6 +12,7 @@ package_tools=(build-essential debhelper dpkg-dev git)
 test_tools=(
     libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
     xvfb xauth xdotool x11-utils strace
+    sway grim wl-clipboard qt6-wayland libwayland-dev libxkbcommon-dev
     binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev file
     dbus at-spi2-core python3-pyatspi

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs wayland_test.py on a D-Bus session of its own. The compositor will not
+# run as root, so as root everything runs as the unprivileged user nobody,
+# from copies of the program and the input helper in a folder it can read.
+# Usage: wayland_test.sh PROGRAM INPUT_HELPER WORK_DIR
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+work=$3
+rm -rf "$work"
+mkdir -p "$work"
+cp "$1" "$work/convqvr"
+cp "$2" "$work/wayland_input"
+cp "$here/wayland_test.py" "$work/"
+run=()
+if [[ $(id -u) -eq 0 ]]; then
+    chmod -R a+rX "$work"
+    chown nobody "$work"
+    run=(setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups)
+fi
+export HOME=$work XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config
+exec "${run[@]}" dbus-run-session -- /usr/bin/python3 "$work/wayland_test.py" \
+    "$work/convqvr" "$work/wayland_input" "$work"
