@@ -1,7 +1,7 @@
 // The program's identity on the desktop, from the build's one version.
 #include "application.h"
 
-#include "version.h"
+#include <form/version.h>
 
 #include <QGuiApplication>
 #include <QLibraryInfo>

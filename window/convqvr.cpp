@@ -2,9 +2,9 @@
 #include "convqvr.h"
 
 #include "keys.h"
-#include "version.h"
+#include <form/version.h>
 
-#include <conversion/convert.h>
+#include <form/form.h>
 
 #include <QAction>
 #include <QApplication>
@@ -67,7 +67,6 @@ QLabel *addLabel(
     return label;
 }
 
-constexpr int typedLimit = 8;
 constexpr int selectableLength = 1000;
 
 } // namespace
@@ -147,19 +146,13 @@ Convqvr::Convqvr(QWidget *parent)
 
 void Convqvr::nhc_KeyPress(int &KeyAscii)
 {
-    const bool digit = KeyAscii >= '0' && KeyAscii <= '9';
-    if (!digit && KeyAscii != backspaceCode) {
-        KeyAscii = 0;
-        return;
-    }
-    if (characterCount(nhc->text()) > typedLimit - 1 && KeyAscii != backspaceCode)
-        KeyAscii = 0;
+    KeyAscii = form::filterKey(KeyAscii, characterCount(nhc->text()));
 }
 
 void Convqvr::nhc_Change()
 {
-    const std::u32string result = conversion::convert(nhc->text().toStdU32String());
-    const QString shown = QString::fromStdU32String(result);
+    const QString shown
+        = QString::fromStdU16String(form::convertText(nhc->text().toStdU16String()));
     // The result can be selected with the mouse and copied, yet never takes
     // the focus. Selection puts a text document behind the label, which costs
     // milliseconds for the very long results only a large paste can give, so
@@ -264,7 +257,7 @@ void Convqvr::typeCharacters(const QString &text)
     for (char32_t character : text.toUcs4()) {
         int code = int(character);
         nhc_KeyPress(code);
-        if (code == backspaceCode)
+        if (code == form::backspaceCode)
             nhc->backspace();
         else if (code != 0)
             nhc->insert(QString::fromUcs4(&character, 1));

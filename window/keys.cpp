@@ -1,7 +1,7 @@
 // Turns key events into the character codes of the form's key filter.
 #include "keys.h"
 
-#include <algorithm>
+#include <form/form.h>
 
 #include <QKeyEvent>
 
@@ -12,7 +12,7 @@ int typedCode(const QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Backspace:
-        return backspaceCode;
+        return form::backspaceCode;
     case Qt::Key_Delete:
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
@@ -44,7 +44,8 @@ bool isClipboardShortcut(const QKeyEvent *event)
     return false;
 }
 
-qsizetype characterCount(const QString &text)
+std::size_t characterCount(const QString &text)
 {
-    return std::count_if(text.cbegin(), text.cend(), [](QChar c) { return !c.isLowSurrogate(); });
+    return form::characterCount(
+        {reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size())});
 }

@@ -3,9 +3,9 @@
 
 #include <QString>
 
-class QKeyEvent;
+#include <cstddef>
 
-inline constexpr int backspaceCode = 8;
+class QKeyEvent;
 
 // The character code a key press types, or -1 for a key that types nothing
 // (arrows, Home, End, Delete, function keys) and so is never filtered.
@@ -15,4 +15,4 @@ int typedCode(const QKeyEvent *event);
 bool isClipboardShortcut(const QKeyEvent *event);
 
 // Lengths count characters, not UTF-16 units.
-qsizetype characterCount(const QString &text);
+std::size_t characterCount(const QString &text);

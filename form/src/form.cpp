@@ -1,0 +1,66 @@
+// The key filter and the UTF-16 side of the conversion.
+#include <form/form.h>
+
+#include <conversion/convert.h>
+
+namespace form {
+
+namespace {
+
+bool isHigh(char16_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLow(char16_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+} // namespace
+
+int filterKey(int keyAscii, std::size_t length)
+{
+    const bool digit = keyAscii >= '0' && keyAscii <= '9';
+    if (!digit && keyAscii != backspaceCode)
+        return 0;
+    if (length > typedLimit - 1 && keyAscii != backspaceCode)
+        return 0;
+    return keyAscii;
+}
+
+std::size_t characterCount(std::u16string_view text)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i, ++count) {
+        if (isHigh(text[i]) && i + 1 < text.size() && isLow(text[i + 1]))
+            ++i;
+    }
+    return count;
+}
+
+std::u16string convertText(std::u16string_view text)
+{
+    std::u32string characters;
+    characters.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (isHigh(text[i]) && i + 1 < text.size() && isLow(text[i + 1])) {
+            characters += char32_t(0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            characters += text[i];
+        }
+    }
+    std::u16string result;
+    result.reserve(characters.size() + 4);
+    for (char32_t c : conversion::convert(characters)) {
+        if (c >= 0x10000 && c <= 0x10FFFF) {
+            result += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            result += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            result += char16_t(c);
+        }
+    }
+    return result;
+}
+
+} // namespace form
