@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever the build needs (with --tests, the
-# tests too; with --package, the Debian package's tools) and the machine
+# tests too; with --package and --windows, the tools that make the Debian
+# package and the Windows program) and the machine
 # lacks; does nothing when all of it is there.
 # Works on Debian 12 and 13: every name below exists on both, and the one
 # that carries a version (clang's runtime) is read from what apt offers.
 set -euo pipefail
 
-# What to install for: the build (always), the tests, the Debian package.
+# What to install for: the build (always), the tests, the Debian package, the
+# Windows program.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation qt6-translations-l10n)
 package_tools=(build-essential debhelper dpkg-dev git)
+windows_tools=(g++-mingw-w64-x86-64-posix googletest zip)
 test_tools=(
     libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
     xvfb xauth xdotool x11-utils strace
@@ -18,13 +21,15 @@ test_tools=(
     dbus at-spi2-core python3-pyatspi
     clang
     "${package_tools[@]}" lintian devscripts
+    "${windows_tools[@]}" wine64 fonts-wine
 )
 tests=false
 for role in "$@"; do
     case $role in
         --tests) tests=true; packages+=("${test_tools[@]}") ;;
         --package) packages+=("${package_tools[@]}") ;;
-        *) echo "usage: setup.sh [--tests] [--package]" >&2; exit 2 ;;
+        --windows) packages+=("${windows_tools[@]}") ;;
+        *) echo "usage: setup.sh [--tests] [--package] [--windows]" >&2; exit 2 ;;
     esac
 done
 

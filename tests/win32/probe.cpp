@@ -1,0 +1,151 @@
+// Reads the running program from outside, as automation tools do on Windows:
+// finds its window by title and asks its controls for their texts and places.
+//   probe wait              until the window is shown (20 s at most)
+//   probe texts             the texts of nhc and qvr, one a line
+//   probe layout            the client size, then each control's place in it,
+//                           then the client's origin on the screen
+//   probe version FILE      the version block of FILE
+//   probe clip TEXT         puts TEXT on the clipboard
+// Prints UTF-8; exits 1 when the window or the answer is missing.
+#include "convqvr.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const wchar_t title[] = L"Conversion QVR   V6.0";
+
+std::string utf8(const std::wstring &text)
+{
+    const int size = WideCharToMultiByte(
+        CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(size_t(size), '\0');
+    WideCharToMultiByte(
+        CP_UTF8, 0, text.c_str(), int(text.size()), bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+// WM_GETTEXT, as another process reads a control.
+std::wstring textOf(HWND control)
+{
+    const auto length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(size_t(length) + 1, L'\0');
+    const auto copied = SendMessageW(
+        control, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(size_t(copied));
+    return text;
+}
+
+HWND controlNamed(HWND window, int id)
+{
+    struct Search
+    {
+        int id;
+        HWND found;
+    } search = {id, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto *s = reinterpret_cast<Search *>(data);
+            if (GetDlgCtrlID(child) != s->id)
+                return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+const struct
+{
+    const char *name;
+    ControlId id;
+} controls[] = {{"Label1", Label1}, {"Label2", Label2}, {"nhc", nhc}, {"qvr", qvr},
+    {"Label3", Label3}, {"Quitter", Quitter}};
+
+int version(const wchar_t *file)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file, &ignored);
+    std::string block(size, '\0');
+    if (!size || !GetFileVersionInfoW(file, 0, size, block.data()))
+        return 1;
+    void *value = nullptr;
+    UINT length = 0;
+    if (VerQueryValueW(block.data(), L"\\", &value, &length) && length) {
+        const auto *fixed = static_cast<VS_FIXEDFILEINFO *>(value);
+        std::printf("FILEVERSION %lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS),
+            LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+            LOWORD(fixed->dwFileVersionLS));
+    }
+    if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &value, &length)
+        && length >= 4) {
+        const auto *pair = static_cast<WORD *>(value);
+        std::printf("Translation %04X %04X\n", pair[0], pair[1]);
+    }
+    for (const wchar_t *name : {L"FileVersion", L"ProductVersion", L"ProductName",
+             L"FileDescription", L"CompanyName", L"OriginalFilename"}) {
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\040C04B0\\") + name;
+        if (VerQueryValueW(block.data(), path.c_str(), &value, &length) && length)
+            std::printf("%s=%s\n", utf8(name).c_str(), utf8(static_cast<wchar_t *>(value)).c_str());
+    }
+    return 0;
+}
+
+int clip(const std::wstring &text)
+{
+    if (!OpenClipboard(nullptr))
+        return 1;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    std::copy_n(text.c_str(), text.size() + 1, static_cast<wchar_t *>(GlobalLock(memory)));
+    GlobalUnlock(memory);
+    const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    return set ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t *argv[])
+{
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"version" && argc > 2)
+        return version(argv[2]);
+    if (command == L"clip" && argc > 2)
+        return clip(argv[2]);
+
+    HWND window = FindWindowW(L"Convqvr", title);
+    for (int tries = 0; command == L"wait" && !(window && IsWindowVisible(window)) && tries < 200;
+         ++tries) {
+        Sleep(100);
+        window = FindWindowW(L"Convqvr", title);
+    }
+    if (!window) {
+        std::puts("no window");
+        return 1;
+    }
+    if (command == L"texts") {
+        std::printf("%s\n%s\n", utf8(textOf(controlNamed(window, nhc))).c_str(),
+            utf8(textOf(controlNamed(window, qvr))).c_str());
+    } else if (command == L"layout") {
+        RECT client;
+        GetClientRect(window, &client);
+        std::printf("client %ld %ld\n", client.right, client.bottom);
+        for (const auto &c : controls) {
+            RECT place;
+            GetWindowRect(controlNamed(window, c.id), &place);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&place), 2);
+            std::printf("%s %ld %ld %ld %ld\n", c.name, place.left, place.top,
+                place.right - place.left, place.bottom - place.top);
+        }
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        std::printf("origin %ld %ld\n", origin.x, origin.y);
+    } else if (command != L"wait") {
+        return 2;
+    }
+    return 0;
+}

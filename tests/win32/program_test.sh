@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# The Windows program end to end under Wine (run inside xvfb.sh): what it
+# imports, its version block, its layout at 96 and 144 dpi, and a user's
+# session at 96 dpi: real X keystrokes and clicks, the texts of the box and
+# the result read back after every step by the probe, a Windows program.
+# Usage: program_test.sh PROGRAM PROBE PREFIX OBJDUMP
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=$1
+probe=$2
+prefix=$3
+objdump=$4
+title='Conversion QVR   V6.0'
+# Wine's own texts (the box's context menu) in English, whatever the machine.
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
+failures=0
+check() {
+    if [[ "$2" == "$3" ]]; then
+        echo "ok    $1"
+    else
+        echo "FAIL  $1: got '$2', want '$3'"
+        failures=$((failures + 1))
+    fi
+}
+
+# Only Windows' own DLLs.
+imports=$("$objdump" -p "$program" | awk '/DLL Name:/ {print toupper($3)}' | sort | tr '\n' ' ')
+check "imports" "$imports" "COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
+
+wine() { "$here/wine.sh" "$prefix-$dpi" "$dpi" "$@"; }
+dpi=96
+windows_path="Z:${program//\//\\}"
+check "version block" "$(wine "$probe" version "$windows_path" | tr -d '\r')" "FILEVERSION 6.0.0.0
+Translation 040C 04B0
+FileVersion=6.00
+ProductVersion=6.00
+ProductName=Conversion QVR
+FileDescription=Conversion des numéros de téléphone à 8 chiffres
+CompanyName=Les auteurs de Conversion QVR
+OriginalFilename=convqvr.exe"
+
+# The form's pixels at 96 dpi, and where each control stands at another
+# density: scaled and rounded as MulDiv does.
+scale() { echo $(( ($1 * dpi + 48) / 96 )); }
+expected_layout() {
+    echo "client $(scale 210) $(scale 161)"
+    while read -r name left top width height; do
+        echo "$name $(scale "$left") $(scale "$top") $(scale "$width") $(scale "$height")"
+    done <<'EOF'
+Label1 16 8 121 17
+Label2 16 56 177 25
+nhc 24 24 81 24
+qvr 16 80 177 33
+Label3 8 120 201 41
+Quitter 128 32 65 17
+EOF
+}
+
+start() {
+    wine "$program" &
+    pid=$!
+    wine "$probe" wait >/dev/null || { echo "FAIL  no window titled '$title'"; exit 1; }
+    layout=$(wine "$probe" layout | tr -d '\r')
+    check "layout at $dpi dpi" "$(grep -v '^origin' <<<"$layout")" "$(expected_layout)"
+    read -r _ origin_x origin_y < <(grep '^origin' <<<"$layout")
+    window=$(xdotool search --name "^${title}\$" | head -n1)
+    xdotool windowfocus "$window"
+}
+
+# Clicks at a point of the client area, in the window's own pixels.
+click() { xdotool mousemove $((origin_x + $1)) $((origin_y + $2)) click "${3:-1}"; }
+
+texts() { wine "$probe" texts | tr -d '\r' | paste -sd'|'; }
+
+step() {
+    local what=$1 want=$2 got
+    for _ in $(seq 50); do
+        got=$(texts)
+        [[ "$got" == "$want" ]] && break
+        sleep 0.1
+    done
+    check "after $what: box|result" "$got" "$want"
+}
+
+quit() {
+    click "$(scale 160)" "$(scale 40)"
+    local status=0
+    timeout 20 tail --pid="$pid" -f /dev/null || { echo "FAIL  still running"; kill "$pid"; exit 1; }
+    wait "$pid" || status=$?
+    check "Quitter ends the program at $dpi dpi" "$status" 0
+}
+
+start
+check "at start: box|result" "$(texts)" "|"
+typed=
+for pair in 4:4 5:05.45... 6:05.45.6.. 7:05.45.67.. 8:05.45.67.8. 9:05.45.67.89. \
+            0:05.45.67.89.0 1:05.45.67.89.01; do
+    typed+=${pair%%:*}
+    xdotool type "${pair%%:*}"
+    step "typing ${pair%%:*}" "$typed|${pair#*:}"
+done
+xdotool type 2
+step "a ninth digit" "45678901|05.45.67.89.01"
+xdotool type a
+step "a letter" "45678901|05.45.67.89.01"
+xdotool key BackSpace
+step "Backspace" "4567890|05.45.67.89.0"
+click 40 36
+step "a click into the box" "|"
+wine "$probe" clip 16145678901
+click 40 36 3
+sleep 1
+xdotool key p
+step "Paste from the box's context menu" "16145678901|01.45.67.89.01"
+xdotool type 3
+step "a digit after the paste" "16145678901|01.45.67.89.01"
+xdotool key BackSpace
+step "Backspace after the paste" "1614567890|01.45.67.89.0"
+quit
+
+dpi=144
+start
+quit
+
+[[ $failures -eq 0 ]]

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, in a prefix of the tests' own, made on
+# first use at the given density: Wine's own fonts where Windows keeps its
+# fonts (or MS Sans Serif silently becomes another face), and Wine drawing
+# the window frames itself, as no window manager runs.
+# Usage: wine.sh PREFIX DPI PROGRAM [ARGUMENTS...]
+set -euo pipefail
+prefix=$1
+dpi=$2
+shift 2
+
+wine=
+for candidate in wine /usr/lib/wine/wine64 /usr/lib/wine/wine wine64; do
+    if command -v "$candidate" >/dev/null; then
+        wine=$(command -v "$candidate")
+        break
+    fi
+done
+[[ -n "$wine" ]] || { echo "wine.sh: no Wine here"; exit 1; }
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+if [[ ! -f "$prefix/ready" ]]; then
+    rm -rf "$prefix"
+    "$wine" wineboot --init >/dev/null 2>&1
+    cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    "$wine" wineboot --shutdown >/dev/null 2>&1 || true
+    touch "$prefix/ready"
+fi
+flock -u 9
+exec "$wine" "$@"
