@@ -19,7 +19,9 @@ const COLORREF backing = RGB(235, 243, 252); // the pale backing of the result
 
 enum class Face { small, smallBoldUnderlined, medium, mediumBoldUnderlined, largeBold };
 
-// The form's controls in tab order, at their pixels for 96 dpi.
+// The form's controls at their pixels for 96 dpi. Screen readers name a box
+// after the label just before it, so each label comes right before what it
+// labels; of the controls that take the focus, nhc still comes first.
 struct Control
 {
     ControlId id;
@@ -33,10 +35,10 @@ struct Control
 const Control controls[] = {
     {Label1, L"STATIC", L"Numéro à 8 chiffres", {16, 8, 121, 17}, SS_LEFT | SS_NOPREFIX, 0,
         Face::smallBoldUnderlined},
-    {Label2, L"STATIC", L"Numéro à dix chiffres", {16, 56, 177, 25}, SS_LEFT | SS_NOPREFIX, 0,
-        Face::mediumBoldUnderlined},
     {nhc, L"EDIT", L"", {24, 24, 81, 24}, ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
         Face::medium},
+    {Label2, L"STATIC", L"Numéro à dix chiffres", {16, 56, 177, 25}, SS_LEFT | SS_NOPREFIX, 0,
+        Face::mediumBoldUnderlined},
     // Left-aligned without wrapping, so that a long result shows its start.
     {qvr, L"STATIC", L"", {16, 80, 177, 33}, SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE, 0,
         Face::largeBold},
