@@ -9,44 +9,10 @@ import sys
 import time
 
 import pyatspi
-from gi.repository import GLib
+
+from atspi_session import check, failures, find_window, pump, walk
 
 TITLE = "Conversion QVR   V6.0"
-failures = []
-
-
-def check(condition, what):
-    print(("ok    " if condition else "FAIL  ") + what)
-    if not condition:
-        failures.append(what)
-
-
-def pump(seconds, until=lambda: False):
-    """Runs the event loop that delivers AT-SPI events, until `until` holds."""
-    context = GLib.MainContext.default()
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline and not until():
-        while context.pending():
-            context.iteration(False)
-        time.sleep(0.02)
-    return until()
-
-
-def walk(node):
-    yield node
-    for child in node:
-        if child is not None:
-            yield from walk(child)
-
-
-def find_window():
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is None:
-            continue
-        for node in app:
-            if node is not None and node.name == TITLE:
-                return node
-    return None
 
 
 def main(program):
@@ -60,7 +26,7 @@ def main(program):
         window = None
         deadline = time.monotonic() + 30
         while window is None and time.monotonic() < deadline:
-            window = find_window()
+            window = find_window(TITLE)
             pump(0.2)
         check(window is not None, f"the window '{TITLE}' is in the accessibility tree")
         if window is None:

@@ -14,44 +14,11 @@ import sys
 import time
 
 import pyatspi
-from gi.repository import GLib
+
+from atspi_session import check, failures, find_window, pump, walk
 
 TITLE = "Conversion QVR   V6.0"
 WIDTH, HEIGHT = 640, 480
-failures = []
-
-
-def check(condition, what):
-    print(("ok    " if condition else "FAIL  ") + what, flush=True)
-    if not condition:
-        failures.append(what)
-    return condition
-
-
-def pump(seconds, until):
-    """Runs the event loop that delivers AT-SPI events, until `until` holds."""
-    context = GLib.MainContext.default()
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline and not until():
-        while context.pending():
-            context.iteration(False)
-        time.sleep(0.02)
-    return until()
-
-
-def walk(node):
-    yield node
-    for child in node:
-        if child is not None:
-            yield from walk(child)
-
-
-def find_window():
-    for app in pyatspi.Registry.getDesktop(0):
-        for node in app or []:
-            if node is not None and node.name == TITLE:
-                return node
-    return None
 
 
 def sway_window(env):
@@ -119,8 +86,8 @@ def main(program, helper, work):
         window = None
         deadline = time.monotonic() + 30
         while window is None and time.monotonic() < deadline and process.poll() is None:
-            window = find_window()
-            pump(0.2, lambda: False)
+            window = find_window(TITLE)
+            pump(0.2)
         if not check(window is not None, f"the window '{TITLE}' is shown"):
             return
         placed = sway_window(env)
