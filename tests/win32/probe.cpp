@@ -111,6 +111,13 @@ int clip(const std::wstring &text)
 
 int wmain(int argc, wchar_t *argv[])
 {
+    // Places are read in the window's own pixels, not scaled for a program
+    // that knows nothing of densities.
+    using SetContext = BOOL(WINAPI *)(HANDLE);
+    const auto setContext = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (!setContext || !setContext(reinterpret_cast<HANDLE>(-4))) // per monitor, version 2
+        SetProcessDPIAware();
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"version" && argc > 2)
         return version(argv[2]);

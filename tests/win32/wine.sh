@@ -9,14 +9,16 @@ prefix=$1
 dpi=$2
 shift 2
 
-wine=
-for candidate in wine /usr/lib/wine/wine64 /usr/lib/wine/wine wine64; do
-    if command -v "$candidate" >/dev/null; then
-        wine=$(command -v "$candidate")
-        break
-    fi
-done
-[[ -n "$wine" ]] || { echo "wine.sh: no Wine here"; exit 1; }
+first() {
+    local candidate
+    for candidate in "$@"; do
+        command -v "$candidate" && return
+    done
+    echo "wine.sh: none of $* here" >&2
+    return 1
+}
+wine=$(first wine /usr/lib/wine/wine64 /usr/lib/wine/wine wine64)
+wineserver=$(first wineserver /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver)
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 mkdir -p "$(dirname "$prefix")"
@@ -27,8 +29,14 @@ if [[ ! -f "$prefix/ready" ]]; then
     "$wine" wineboot --init >/dev/null 2>&1
     cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
-    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-    "$wine" wineboot --shutdown >/dev/null 2>&1 || true
+    # The density, where Wine 8 and Wine 10 each read it.
+    for key in 'HKCU\Control Panel\Desktop' \
+        'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+        "$wine" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    done
+    # The settings take effect when the server next reads the registry.
+    "$wineserver" -k || true
+    "$wineserver" -w || true
     touch "$prefix/ready"
 fi
 flock -u 9
