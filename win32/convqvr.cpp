@@ -17,8 +17,6 @@ const COLORREF ink = RGB(16, 24, 48);
 const COLORREF red = RGB(255, 0, 0);
 const COLORREF backing = RGB(235, 243, 252); // the pale backing of the result
 
-enum class Face { small, smallBoldUnderlined, medium, mediumBoldUnderlined, largeBold };
-
 // The form's controls at their pixels for 96 dpi. Screen readers name a box
 // after the label just before it, so each label comes right before what it
 // labels; of the controls that take the focus, nhc still comes first.
@@ -30,21 +28,24 @@ struct Control
     RECT place; // left, top, width, height
     DWORD style;
     DWORD extendedStyle;
-    Face face;
+    int fontPixels; // MS Sans Serif at 96 dpi: 8.25, 12 and 18 points
+    bool bold;
+    bool underline;
 };
 const Control controls[] = {
-    {Label1, L"STATIC", L"Numéro à 8 chiffres", {16, 8, 121, 17}, SS_LEFT | SS_NOPREFIX, 0,
-        Face::smallBoldUnderlined},
+    {Label1, L"STATIC", L"Numéro à 8 chiffres", {16, 8, 121, 17}, SS_LEFT | SS_NOPREFIX, 0, 11,
+        true, true},
     {nhc, L"EDIT", L"", {24, 24, 81, 24}, ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
-        Face::medium},
-    {Label2, L"STATIC", L"Numéro à dix chiffres", {16, 56, 177, 25}, SS_LEFT | SS_NOPREFIX, 0,
-        Face::mediumBoldUnderlined},
+        16, false, false},
+    {Label2, L"STATIC", L"Numéro à dix chiffres", {16, 56, 177, 25}, SS_LEFT | SS_NOPREFIX, 0, 16,
+        true, true},
     // Left-aligned without wrapping, so that a long result shows its start.
     {qvr, L"STATIC", L"", {16, 80, 177, 33}, SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE, 0,
-        Face::largeBold},
+        24, true, false},
     {Label3, L"STATIC", L"Conversion QVR est écrit par l'équipe de Conversion QVR, ses auteurs.",
-        {8, 120, 201, 41}, SS_LEFT | SS_NOPREFIX, 0, Face::small},
-    {Quitter, L"BUTTON", L"Quitter", {128, 32, 65, 17}, BS_PUSHBUTTON | WS_TABSTOP, 0, Face::small},
+        {8, 120, 201, 41}, SS_LEFT | SS_NOPREFIX, 0, 11, false, false},
+    {Quitter, L"BUTTON", L"Quitter", {128, 32, 65, 17}, BS_PUSHBUTTON | WS_TABSTOP, 0, 11, false,
+        false},
 };
 
 int scaled(int pixels, UINT dpi)
@@ -68,8 +69,8 @@ UINT densityOf(HWND window)
     return UINT(dpi);
 }
 
-// Sizes are in pixels at 96 dpi (8.25, 12 and 18 points), scaled with the
-// window so that text and controls grow together.
+// Sizes are in pixels at 96 dpi, scaled with the window so that text and
+// controls grow together.
 HFONT makeFont(UINT dpi, int pixels, bool bold, bool underline)
 {
     return CreateFontW(-scaled(pixels, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline,
@@ -144,7 +145,8 @@ void Convqvr::onCreate()
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
     // The picture is drawn at its own size from the corner, so only its
     // top-left part shows; a pattern brush of it also backs the labels.
-    picture.reset(static_cast<HBITMAP>(LoadImageW(instance, L"SKY", IMAGE_BITMAP, 0, 0, 0)));
+    const Gdi<HBITMAP> picture(
+        static_cast<HBITMAP>(LoadImageW(instance, L"SKY", IMAGE_BITMAP, 0, 0, 0)));
     sky.reset(CreatePatternBrush(picture.get()));
     resultBacking.reset(CreateSolidBrush(backing));
     boxBacking.reset(CreateSolidBrush(RGB(255, 255, 255)));
@@ -159,22 +161,18 @@ void Convqvr::onCreate()
     layOut(densityOf(window));
 }
 
-void Convqvr::layOut(UINT newDpi)
+void Convqvr::layOut(UINT dpi)
 {
-    dpi = newDpi;
-    smallFont.reset(makeFont(dpi, 11, false, false));
-    smallBoldUnderlined.reset(makeFont(dpi, 11, true, true));
-    mediumFont.reset(makeFont(dpi, 16, false, false));
-    mediumBoldUnderlined.reset(makeFont(dpi, 16, true, true));
-    largeBold.reset(makeFont(dpi, 24, true, false));
-    const HFONT faces[] = {smallFont.get(), smallBoldUnderlined.get(), mediumFont.get(),
-        mediumBoldUnderlined.get(), largeBold.get()};
+    // The old fonts go only once no control uses them.
+    std::vector<Gdi<HFONT>> scaledFonts;
     for (const Control &c : controls) {
         HWND handle = control(c.id);
         SetWindowPos(handle, nullptr, scaled(c.place.left, dpi), scaled(c.place.top, dpi),
             scaled(c.place.right, dpi), scaled(c.place.bottom, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(faces[int(c.face)]), TRUE);
+        scaledFonts.emplace_back(makeFont(dpi, c.fontPixels, c.bold, c.underline));
+        SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(scaledFonts.back().get()), TRUE);
     }
+    fonts = std::move(scaledFonts);
     RECT frame = {0, 0, scaled(clientSize.cx, dpi), scaled(clientSize.cy, dpi)};
     AdjustWindowRectEx(&frame, windowStyle, FALSE, 0);
     SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 // The controls' identifiers carry the controls' names.
 enum ControlId : int { Label1 = 101, Label2, nhc, qvr, Label3, Quitter };
@@ -45,10 +46,8 @@ private:
 
     HWND window;
     HWND focused = nullptr;
-    UINT dpi = 96;
-    Gdi<HBITMAP> picture;
     Gdi<HBRUSH> sky;
     Gdi<HBRUSH> resultBacking;
     Gdi<HBRUSH> boxBacking;
-    Gdi<HFONT> smallFont, smallBoldUnderlined, mediumFont, mediumBoldUnderlined, largeBold;
+    std::vector<Gdi<HFONT>> fonts; // one a control, in the order of the form
 };

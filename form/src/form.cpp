@@ -7,13 +7,21 @@ namespace form {
 
 namespace {
 
-bool isHigh(char16_t unit)
+// Calls `take` with each character of `text`: a surrogate pair as one, an
+// unpaired surrogate as it stands.
+template <typename Take> void forEachCharacter(std::u16string_view text, Take take)
 {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLow(char16_t unit)
-{
-    return unit >= 0xDC00 && unit <= 0xDFFF;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()
+            && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (pair) {
+            take(char32_t(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00)));
+            ++i;
+        } else {
+            take(char32_t(unit));
+        }
+    }
 }
 
 } // namespace
@@ -31,10 +39,7 @@ int filterKey(int keyAscii, std::size_t length)
 std::size_t characterCount(std::u16string_view text)
 {
     std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i, ++count) {
-        if (isHigh(text[i]) && i + 1 < text.size() && isLow(text[i + 1]))
-            ++i;
-    }
+    forEachCharacter(text, [&count](char32_t) { ++count; });
     return count;
 }
 
@@ -42,14 +47,7 @@ std::u16string convertText(std::u16string_view text)
 {
     std::u32string characters;
     characters.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (isHigh(text[i]) && i + 1 < text.size() && isLow(text[i + 1])) {
-            characters += char32_t(0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else {
-            characters += text[i];
-        }
-    }
+    forEachCharacter(text, [&characters](char32_t c) { characters += c; });
     std::u16string result;
     result.reserve(characters.size() + 4);
     for (char32_t c : conversion::convert(characters)) {
