@@ -1,5 +1,8 @@
-// The floor for the start-up benchmark: a bare Qt Widgets window of the same
-// size with the same kinds of standard controls, and nothing of the program's.
+// The floor for the start-up benchmark: a bare Qt Widgets window of the form's
+// size with the same kinds of standard controls at the form's places, and
+// nothing else of the program's.
+#include <form/declaration.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,13 +13,14 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QWidget window;
-    window.setFixedSize(210, 161);
-    (new QLabel(QStringLiteral("Label1"), &window))->setGeometry(16, 8, 121, 17);
-    (new QLabel(QStringLiteral("Label2"), &window))->setGeometry(16, 56, 177, 25);
-    (new QLineEdit(&window))->setGeometry(24, 24, 81, 24);
-    (new QLabel(&window))->setGeometry(16, 80, 177, 33);
-    (new QLabel(QStringLiteral("Label3"), &window))->setGeometry(8, 120, 201, 41);
-    (new QPushButton(QStringLiteral("Quitter"), &window))->setGeometry(128, 32, 65, 17);
+    window.setFixedSize(form::width, form::height);
+    for (const form::Control &c : form::controls) {
+        const QString text = QString::fromUtf16(c.text.data(), qsizetype(c.text.size()));
+        QWidget *widget = c.kind == form::Kind::Box ? new QLineEdit(&window)
+            : c.kind == form::Kind::Button ? static_cast<QWidget *>(new QPushButton(text, &window))
+                                           : new QLabel(text, &window);
+        widget->setGeometry(c.place.left, c.place.top, c.place.width, c.place.height);
+    }
     window.show();
     return app.exec();
 }

@@ -14,7 +14,7 @@ package_tools=(build-essential debhelper dpkg-dev git)
 windows_tools=(g++-mingw-w64-x86-64-posix googletest zip)
 test_tools=(
     libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
-    xvfb xauth xdotool x11-utils strace
+    xvfb xauth xdotool xclip x11-utils strace
     sway grim wl-clipboard qt6-wayland libwayland-dev libxkbcommon-dev
     binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev file

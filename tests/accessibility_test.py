@@ -11,8 +11,7 @@ import time
 import pyatspi
 
 from atspi_session import check, failures, find_window, pump, walk
-
-TITLE = "Conversion QVR   V6.0"
+from form_sheet import PLACES, TITLE, centre
 
 
 def main(program):
@@ -70,7 +69,8 @@ def main(program):
             (["key", "BackSpace"], "4212345", "04.42.12.34.5"),
             (["key", "Home", "Delete"], "212345", "03.21.23.45."),  # X11 sends Delete as "\x7f"
             (["key", "End", "KP_7", "KP_8"], "21234578", "03.21.23.45.78"),
-            (["mousemove", "--window", window_id, "40", "36", "click", "1"], "", ""),
+            (["mousemove", "--window", window_id, *map(str, centre(PLACES, "nhc")), "click", "1"],
+             "", ""),
             (["type", "05123456"], "05123456", "0800.12.34.56."),
         ]
         for command, expected, shown in steps:

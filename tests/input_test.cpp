@@ -285,6 +285,23 @@ private slots:
         QTest::keySequence(nhc, QKeySequence::Paste);
         QCOMPARE(nhc->text(), u"45"_s);
         QCOMPARE(qvr->text(), u"05.45..."_s);
+
+        // The keys of the older convention; the box has no limit of its own,
+        // so a paste longer than a line edit's default reaches it whole.
+        const QString digits(39998, u'7');
+        QGuiApplication::clipboard()->setText(u"19"_s + digits);
+        nhc->clear();
+        pressAsX11(nhc, Qt::Key_Insert, Qt::ShiftModifier, QString());
+        QCOMPARE(nhc->text(), u"19"_s + digits);
+        QCOMPARE(qvr->text(), u"00"_s + digits);
+        nhc->setSelection(0, 2);
+        pressAsX11(nhc, Qt::Key_Delete, Qt::ShiftModifier, u"\x7f"_s);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"19"_s);
+        QCOMPARE(nhc->text(), digits);
+        nhc->setSelection(0, 3);
+        pressAsX11(nhc, Qt::Key_Insert, Qt::ControlModifier, QString());
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"777"_s);
+        checkResultFollowsBox();
     }
 
     void pasteThroughTheContextMenu()

@@ -5,7 +5,10 @@
 set -euo pipefail
 program=$1
 close_window=$2
-title='Conversion QVR   V6.0'
+# The title, and where to click Quitter, as the form declares them.
+title=$(sed -n 's/^title //p' "$CONVQVR_FORM")
+read -r _ _ left top width height < <(grep '^control Quitter ' "$CONVQVR_FORM")
+quitter=("$((left + width / 2))" "$((top + height / 2))")
 
 start() {
     "$program" &
@@ -35,7 +38,7 @@ finish() {
 
 start
 xdotool type --window "$window" 4212
-xdotool mousemove --window "$window" 160 40 click 1   # the middle of Quitter
+xdotool mousemove --window "$window" "${quitter[@]}" click 1
 finish "Quitter"
 
 start

@@ -12,7 +12,8 @@ import subprocess
 import sys
 import tempfile
 
-TITLE = "Conversion QVR   V6.0"
+from form_sheet import PLACES, TITLE, centre
+
 WRITE_FLAGS = ("O_WRONLY", "O_RDWR", "O_CREAT", "O_TRUNC", "O_APPEND")
 
 
@@ -34,7 +35,8 @@ def main(program):
         subprocess.run(["xdotool", "type", "--delay", "30", "42123456"], check=True)
         window = subprocess.run(["xdotool", "search", "--name", "^" + TITLE + "$"],
                                 capture_output=True, text=True, check=True).stdout.split()[0]
-        subprocess.run(["xdotool", "mousemove", "--window", window, "160", "40", "click", "1"],
+        quitter = map(str, centre(PLACES, "Quitter"))
+        subprocess.run(["xdotool", "mousemove", "--window", window, *quitter, "click", "1"],
                        check=True)
         status = process.wait(timeout=30)
     finally:

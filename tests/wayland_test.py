@@ -16,8 +16,8 @@ import time
 import pyatspi
 
 from atspi_session import check, failures, find_window, pump, walk
+from form_sheet import PLACES, TITLE, centre
 
-TITLE = "Conversion QVR   V6.0"
 WIDTH, HEIGHT = 640, 480
 
 
@@ -117,7 +117,7 @@ def main(program, helper, work):
             ("key Delete", "567890", "05.56.78.90."),
             ("key Right", "567890", "05.56.78.90."),
             ("key 4", "5467890", "02.54.67.89.0"),
-            ("click 40 36", "", ""),                          # a click empties the box
+            ("click nhc", "", ""),                            # a click empties the box
             ("paste 16145678901", "16145678901", "01.45.67.89.01"),
             ("key 3", "16145678901", "01.45.67.89.01"),       # nothing but Backspace now
             ("key BackSpace", "1614567890", "01.45.67.89.0"),
@@ -125,7 +125,7 @@ def main(program, helper, work):
         for step, typed, shown in steps:
             action, _, argument = step.partition(" ")
             if action == "click":
-                click(*map(int, argument.split()))
+                click(*centre(PLACES, argument))
             elif action == "paste":
                 subprocess.run(["wl-copy", argument], env=env, check=True,
                                stderr=subprocess.DEVNULL)
@@ -141,7 +141,7 @@ def main(program, helper, work):
         check(announced >= changes, f"{announced} announcements for {changes} changes of the result")
 
         subprocess.run(["grim", os.path.join(work, "wayland.png")], env=env, check=True)
-        click(160, 40)  # the middle of Quitter
+        click(*centre(PLACES, "Quitter"))
         try:
             status = process.wait(timeout=10)
         except subprocess.TimeoutExpired:

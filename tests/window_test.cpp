@@ -82,18 +82,23 @@ private slots:
         QTest::addColumn<bool>("bold");
         QTest::addColumn<bool>("underline");
 
+        QTest::addColumn<QColor>("ink");
+        QTest::addColumn<QColor>("backing");
+
+        // Dark ink over the sky, black on the white box, red on a pale backing.
+        const QColor ink(16, 24, 48), none;
         QTest::newRow("Label1") << u"Label1"_s << QRect(16, 8, 121, 17) << u"Numéro à 8 chiffres"_s
-                                << 11 << true << true;
+                                << 11 << true << true << ink << none;
         QTest::newRow("Label2") << u"Label2"_s << QRect(16, 56, 177, 25)
-                                << u"Numéro à dix chiffres"_s << 16 << true << true;
+                                << u"Numéro à dix chiffres"_s << 16 << true << true << ink << none;
         QTest::newRow("nhc") << u"nhc"_s << QRect(24, 24, 81, 24) << QString() << 16 << false
-                             << false;
+                             << false << QColor(Qt::black) << QColor(Qt::white);
         QTest::newRow("qvr") << u"qvr"_s << QRect(16, 80, 177, 33) << QString() << 24 << true
-                             << false;
+                             << false << QColor(255, 0, 0) << QColor(235, 243, 252);
         QTest::newRow("Label3") << u"Label3"_s << QRect(8, 120, 201, 41) << QString() << 11 << false
-                                << false;
+                                << false << ink << none;
         QTest::newRow("Quitter") << u"Quitter"_s << QRect(128, 32, 65, 17) << u"Quitter"_s << 11
-                                 << false << false;
+                                 << false << false << none << none;
     }
 
     void controls()
@@ -114,6 +119,19 @@ private slots:
         QCOMPARE(widget->font().underline(), underline);
         if (!text.isNull())
             QCOMPARE(widget->property("text").toString(), text);
+
+        QFETCH(QColor, ink);
+        QFETCH(QColor, backing);
+        const bool box = name == u"nhc"_s;
+        const QPalette &palette = widget->palette();
+        if (ink.isValid())
+            QCOMPARE(palette.color(box ? QPalette::Text : QPalette::WindowText), ink);
+        else
+            QCOMPARE(palette, QApplication::palette(widget));
+        if (backing.isValid()) {
+            QCOMPARE(palette.color(box ? QPalette::Base : QPalette::Window), backing);
+            QVERIFY(box || widget->autoFillBackground());
+        }
     }
 
     // Every text stays readable over what lies under it, whatever the

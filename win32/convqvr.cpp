@@ -2,55 +2,82 @@
 #include "convqvr.h"
 
 #include <form/form.h>
-#include <form/version.h>
 
 #include <commctrl.h>
+#include <windowsx.h>
+
+#include <cstring>
+#include <optional>
 
 namespace {
 
-const wchar_t className[] = L"Convqvr";
-const wchar_t title[] = L"Conversion QVR   V" CONVQVR_TITLE_VERSION;
-constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr SIZE clientSize = {210, 161}; // pixels at 96 dpi
-
-const COLORREF ink = RGB(16, 24, 48);
-const COLORREF red = RGB(255, 0, 0);
-const COLORREF backing = RGB(235, 243, 252); // the pale backing of the result
-
-// The form's controls at their pixels for 96 dpi. Screen readers name a box
-// after the label just before it, so each label comes right before what it
-// labels; of the controls that take the focus, nhc still comes first.
-struct Control
+const wchar_t *wide(std::u16string_view text)
 {
-    ControlId id;
-    const wchar_t *kind;
-    const wchar_t *text;
-    RECT place; // left, top, width, height
+    return reinterpret_cast<const wchar_t *>(text.data());
+}
+
+const std::wstring className(form::name.begin(), form::name.end());
+constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr UINT copyCommand = 1;
+
+COLORREF colour(form::Colour c)
+{
+    return RGB(c.red, c.green, c.blue);
+}
+
+// Each kind of control as a standard Windows control.
+struct Native
+{
+    const wchar_t *windowClass;
     DWORD style;
     DWORD extendedStyle;
-    int fontPixels; // MS Sans Serif at 96 dpi: 8.25, 12 and 18 points
-    bool bold;
-    bool underline;
 };
-const Control controls[] = {
-    {Label1, L"STATIC", L"Numéro à 8 chiffres", {16, 8, 121, 17}, SS_LEFT | SS_NOPREFIX, 0, 11,
-        true, true},
-    {nhc, L"EDIT", L"", {24, 24, 81, 24}, ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
-        16, false, false},
-    {Label2, L"STATIC", L"Numéro à dix chiffres", {16, 56, 177, 25}, SS_LEFT | SS_NOPREFIX, 0, 16,
-        true, true},
-    // Left-aligned without wrapping, so that a long result shows its start.
-    {qvr, L"STATIC", L"", {16, 80, 177, 33}, SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE, 0,
-        24, true, false},
-    {Label3, L"STATIC", L"Conversion QVR est écrit par l'équipe de Conversion QVR, ses auteurs.",
-        {8, 120, 201, 41}, SS_LEFT | SS_NOPREFIX, 0, 11, false, false},
-    {Quitter, L"BUTTON", L"Quitter", {128, 32, 65, 17}, BS_PUSHBUTTON | WS_TABSTOP, 0, 11, false,
-        false},
-};
+Native native(form::Kind kind)
+{
+    switch (kind) {
+    case form::Kind::Label:
+    case form::Kind::Notice:
+        return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
+    case form::Kind::Box:
+        return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case form::Kind::Result:
+        // Painted by the form; it takes mouse clicks for its context menu.
+        return {L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY, 0};
+    case form::Kind::Button:
+        return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+    }
+    return {};
+}
+
+ControlId idOf(std::string_view name)
+{
+    ControlId id = Label1;
+    for (const form::Control &c : form::controls) {
+        if (c.name == name)
+            return id;
+        id = ControlId(id + 1);
+    }
+    return id;
+}
 
 int scaled(int pixels, UINT dpi)
 {
     return MulDiv(pixels, int(dpi), 96);
+}
+
+// The clipboard shortcut that a key pressed now makes, if any.
+std::optional<form::Edit> shortcutOf(WPARAM virtualKey)
+{
+    using form::Key;
+    static const std::pair<WPARAM, Key> keys[]
+        = {{'A', Key::A}, {'C', Key::C}, {'V', Key::V}, {'X', Key::X}, {'Y', Key::Y}, {'Z', Key::Z},
+            {VK_INSERT, Key::Insert}, {VK_DELETE, Key::Delete}};
+    const auto held = [](int key) { return GetKeyState(key) < 0; };
+    for (const auto &[code, key] : keys) {
+        if (code == virtualKey)
+            return form::shortcut(key, held(VK_CONTROL), held(VK_SHIFT), held(VK_MENU));
+    }
+    return std::nullopt;
 }
 
 // The window's density: per monitor where Windows tells it (10 and later),
@@ -71,14 +98,40 @@ UINT densityOf(HWND window)
 
 // Sizes are in pixels at 96 dpi, scaled with the window so that text and
 // controls grow together.
-HFONT makeFont(UINT dpi, int pixels, bool bold, bool underline)
+HFONT makeFont(UINT dpi, form::Font font)
 {
-    return CreateFontW(-scaled(pixels, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline,
-        FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-        DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+    return CreateFontW(-scaled(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+        font.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, wide(form::fontFace));
+}
+
+// The frame around a client area at the window's own density, where Windows
+// can tell it (10 and later); otherwise at the system's, the only one there.
+RECT frameAround(SIZE client, UINT dpi)
+{
+    using AdjustForDpi = BOOL(WINAPI *)(RECT *, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    RECT frame = {0, 0, client.cx, client.cy};
+    if (adjustForDpi)
+        adjustForDpi(&frame, windowStyle, FALSE, 0, dpi);
+    else
+        AdjustWindowRectEx(&frame, windowStyle, FALSE, 0);
+    return frame;
+}
+
+// People with low vision turn high contrast on: the window then drops its
+// picture and pinned colours for the system's.
+bool highContrastOn()
+{
+    HIGHCONTRASTW setting = {sizeof setting, 0, nullptr};
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0)
+        && (setting.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 } // namespace
+
+bool (*Convqvr::highContrast)() = highContrastOn;
 
 HWND Convqvr::create(HINSTANCE instance)
 {
@@ -90,11 +143,12 @@ HWND Convqvr::create(HINSTANCE instance)
     windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, L"IDI_ICON1", IMAGE_ICON,
         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // the arrow
-    windowClass.lpszClassName = className;
-    if (!GetClassInfoExW(instance, className, &windowClass) && !RegisterClassExW(&windowClass))
+    windowClass.lpszClassName = className.c_str();
+    if (!GetClassInfoExW(instance, className.c_str(), &windowClass)
+        && !RegisterClassExW(&windowClass))
         return nullptr;
-    return CreateWindowExW(0, className, title, windowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    return CreateWindowExW(0, className.c_str(), wide(form::title), windowStyle, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
 }
 
 Convqvr *Convqvr::from(HWND window)
@@ -115,7 +169,7 @@ void Convqvr::nhc_KeyPress(int &KeyAscii)
 void Convqvr::nhc_Change()
 {
     const std::u16string result = form::convertText(text(nhc));
-    SetWindowTextW(control(qvr), reinterpret_cast<const wchar_t *>(result.c_str()));
+    SetWindowTextW(control(qvr), wide(result));
 }
 
 void Convqvr::nhc_Click()
@@ -148,60 +202,147 @@ void Convqvr::onCreate()
     const Gdi<HBITMAP> picture(
         static_cast<HBITMAP>(LoadImageW(instance, L"SKY", IMAGE_BITMAP, 0, 0, 0)));
     sky.reset(CreatePatternBrush(picture.get()));
-    resultBacking.reset(CreateSolidBrush(backing));
-    boxBacking.reset(CreateSolidBrush(RGB(255, 255, 255)));
-    for (const Control &c : controls) {
-        CreateWindowExW(c.extendedStyle, c.kind, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0,
-            0, window, reinterpret_cast<HMENU>(INT_PTR(c.id)), instance, nullptr);
+    for (const form::Control &c : form::controls) {
+        const Native made = native(c.kind);
+        HWND handle = CreateWindowExW(made.extendedStyle, made.windowClass, wide(c.text),
+            WS_CHILD | WS_VISIBLE | made.style, 0, 0, 0, 0, window,
+            reinterpret_cast<HMENU>(INT_PTR(idOf(c.name))), instance, nullptr);
+        backings.emplace_back(c.backing ? CreateSolidBrush(colour(*c.backing)) : nullptr);
+        if (c.kind == form::Kind::Result)
+            SetWindowSubclass(handle, resultProc, 0, reinterpret_cast<DWORD_PTR>(this));
     }
     HWND box = control(nhc);
     // No length limit of the box's own: the key filter limits what is typed.
     SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
     SetWindowSubclass(box, boxProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    plain = highContrast();
     layOut(densityOf(window));
 }
 
 void Convqvr::layOut(UINT dpi)
 {
+    density = dpi;
     // The old fonts go only once no control uses them.
     std::vector<Gdi<HFONT>> scaledFonts;
-    for (const Control &c : controls) {
-        HWND handle = control(c.id);
+    for (const form::Control &c : form::controls) {
+        HWND handle = control(idOf(c.name));
         SetWindowPos(handle, nullptr, scaled(c.place.left, dpi), scaled(c.place.top, dpi),
-            scaled(c.place.right, dpi), scaled(c.place.bottom, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
-        scaledFonts.emplace_back(makeFont(dpi, c.fontPixels, c.bold, c.underline));
+            scaled(c.place.width, dpi), scaled(c.place.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        scaledFonts.emplace_back(makeFont(dpi, c.font));
         SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(scaledFonts.back().get()), TRUE);
     }
     fonts = std::move(scaledFonts);
-    RECT frame = {0, 0, scaled(clientSize.cx, dpi), scaled(clientSize.cy, dpi)};
-    AdjustWindowRectEx(&frame, windowStyle, FALSE, 0);
+    const RECT frame = frameAround({scaled(form::width, dpi), scaled(form::height, dpi)}, dpi);
     SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(window, nullptr, TRUE);
 }
 
-// Everything drawn over the sky keeps the colours the picture needs: dark
-// ink on the sky, black on the white box, red on the result's backing.
-LRESULT Convqvr::onColour(HDC dc, HWND child)
+// The colours the picture needs, or the system's under high contrast.
+LRESULT Convqvr::onColour(UINT message, HDC dc, HWND child)
 {
-    switch (GetDlgCtrlID(child)) {
-    case nhc:
-        SetTextColor(dc, RGB(0, 0, 0));
-        SetBkColor(dc, RGB(255, 255, 255));
-        return reinterpret_cast<LRESULT>(boxBacking.get());
-    case qvr:
-        SetTextColor(dc, red);
-        SetBkColor(dc, backing);
-        return reinterpret_cast<LRESULT>(resultBacking.get());
-    default: {
-        // The labels are transparent: the sky shows through, as in the window.
-        POINT corner = {0, 0};
-        MapWindowPoints(child, window, &corner, 1);
-        SetBrushOrgEx(dc, -corner.x, -corner.y, nullptr);
-        SetTextColor(dc, ink);
-        SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(sky.get());
+    const int id = GetDlgCtrlID(child);
+    if (plain || id < Label1 || id > Quitter)
+        return DefWindowProcW(
+            window, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+    const form::Control &c = form::controls[id - Label1];
+    if (c.ink)
+        SetTextColor(dc, colour(*c.ink));
+    if (c.backing) {
+        SetBkColor(dc, colour(*c.backing));
+        return reinterpret_cast<LRESULT>(backings[size_t(id - Label1)].get());
     }
+    // The labels are transparent: the sky shows through, as in the window.
+    POINT corner = {0, 0};
+    MapWindowPoints(child, window, &corner, 1);
+    SetBrushOrgEx(dc, -corner.x, -corner.y, nullptr);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(sky.get());
+}
+
+void Convqvr::onContrastChange()
+{
+    const bool now = highContrast();
+    if (now == plain)
+        return;
+    plain = now;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// The result as a static control shows it, but with the indent of the form
+// and its colours asked of the window like any static control's.
+void Convqvr::paintResult(HWND result, HDC dc)
+{
+    RECT room;
+    GetClientRect(result, &room);
+    const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+        window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(result)));
+    FillRect(dc, &room, brush);
+    const HGDIOBJ before
+        = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(result, WM_GETFONT, 0, 0)));
+    SetBkMode(dc, TRANSPARENT);
+    room.left += scaled(form::resultIndent, density);
+    const std::u16string shown = text(qvr);
+    DrawTextW(dc, wide(shown), int(shown.size()), &room,
+        DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, before);
+}
+
+// A label's text cannot be selected on Windows: the menu copies it whole.
+void Convqvr::copyResult()
+{
+    const std::u16string shown = text(qvr);
+    if (shown.empty() || !OpenClipboard(window))
+        return;
+    EmptyClipboard();
+    const size_t bytes = (shown.size() + 1) * sizeof(char16_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        std::memcpy(GlobalLock(memory), shown.c_str(), bytes);
+        GlobalUnlock(memory);
+        if (!SetClipboardData(CF_UNICODETEXT, memory))
+            GlobalFree(memory);
+    }
+    CloseClipboard();
+}
+
+void Convqvr::showResultMenu(POINT at)
+{
+    if (at.x == -1 && at.y == -1) { // from the keyboard: under the result
+        RECT place;
+        GetWindowRect(control(qvr), &place);
+        at = {place.left, place.bottom};
+    }
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, text(qvr).empty() ? MF_STRING | MF_GRAYED : MF_STRING, copyCommand,
+        wide(form::copyEntry));
+    TrackPopupMenu(
+        menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+    DestroyMenu(menu);
+}
+
+// What the clipboard shortcuts do to the box, as its context menu does it.
+// The box has one level of undo, which its own Undo takes back: it has no redo.
+void Convqvr::edit(form::Edit action)
+{
+    HWND box = control(nhc);
+    switch (action) {
+    case form::Edit::Paste:
+        SendMessageW(box, WM_PASTE, 0, 0);
+        break;
+    case form::Edit::Copy:
+        SendMessageW(box, WM_COPY, 0, 0);
+        break;
+    case form::Edit::Cut:
+        SendMessageW(box, WM_CUT, 0, 0);
+        break;
+    case form::Edit::Undo:
+        SendMessageW(box, EM_UNDO, 0, 0);
+        break;
+    case form::Edit::Redo:
+        break;
+    case form::Edit::SelectAll:
+        SendMessageW(box, EM_SETSEL, 0, -1);
+        break;
     }
 }
 
@@ -221,25 +362,39 @@ LRESULT CALLBACK Convqvr::windowProc(HWND window, UINT message, WPARAM wParam, L
         RECT client;
         GetClientRect(window, &client);
         SetBrushOrgEx(reinterpret_cast<HDC>(wParam), 0, 0, nullptr);
-        FillRect(reinterpret_cast<HDC>(wParam), &client, form->sky.get());
+        FillRect(reinterpret_cast<HDC>(wParam), &client,
+            form->plain ? GetSysColorBrush(COLOR_BTNFACE) : form->sky.get());
         return 1;
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
-        return form->onColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return form->onColour(
+            message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_COMMAND:
         if (LOWORD(wParam) == nhc && HIWORD(wParam) == EN_CHANGE)
             form->nhc_Change();
         else if (LOWORD(wParam) == Quitter && HIWORD(wParam) == BN_CLICKED)
             form->Quitter_Click();
+        else if (LOWORD(wParam) == copyCommand && HIWORD(wParam) == 0 && !lParam)
+            form->copyResult();
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != form->control(qvr))
+            return DefWindowProcW(window, message, wParam, lParam);
+        form->showResultMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     case WM_ACTIVATE:
-        // The focus comes back where it was, the box at first.
+        // The focus comes back where it was, the box at first, and only ever
+        // to a control of this window.
         if (LOWORD(wParam) == WA_INACTIVE)
             form->focused = GetFocus();
         else
-            SetFocus(form->focused ? form->focused : form->control(nhc));
+            SetFocus(IsChild(window, form->focused) ? form->focused : form->control(nhc));
         return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        form->onContrastChange();
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_DPICHANGED: {
         const auto *suggested = reinterpret_cast<const RECT *>(lParam);
         SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0,
@@ -259,13 +414,19 @@ LRESULT CALLBACK Convqvr::windowProc(HWND window, UINT message, WPARAM wParam, L
     }
 }
 
-// Every character typed into the box goes through nhc_KeyPress; a left
-// button press empties it.
+// Every character typed into the box goes through nhc_KeyPress; the clipboard
+// shortcuts act on it; a left button press empties it.
 LRESULT CALLBACK Convqvr::boxProc(
     HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data)
 {
     auto *form = reinterpret_cast<Convqvr *>(data);
     switch (message) {
+    case WM_KEYDOWN:
+        if (const auto action = shortcutOf(wParam)) {
+            form->edit(*action);
+            return 0;
+        }
+        break;
     case WM_CHAR: {
         int code = int(wParam);
         form->nhc_KeyPress(code);
@@ -284,4 +445,28 @@ LRESULT CALLBACK Convqvr::boxProc(
         break;
     }
     return DefSubclassProc(box, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Convqvr::resultProc(
+    HWND result, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data)
+{
+    auto *form = reinterpret_cast<Convqvr *>(data);
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(result, &paint);
+        form->paintResult(result, dc);
+        EndPaint(result, &paint);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        form->paintResult(result, reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(result, resultProc, id);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(result, message, wParam, lParam);
 }

@@ -1,6 +1,8 @@
 // The program's one window in plain Win32: the input box, the result and the button.
 #pragma once
 
+#include <form/declaration.h>
+
 #include <windows.h>
 
 #include <memory>
@@ -8,8 +10,11 @@
 #include <type_traits>
 #include <vector>
 
-// The controls' identifiers carry the controls' names.
-enum ControlId : int { Label1 = 101, Label2, nhc, qvr, Label3, Quitter };
+// The controls' identifiers carry the controls' names, in the form's order.
+enum ControlId : int { Label1 = 101, nhc, Label2, qvr, Label3, Quitter };
+static_assert(form::controls[nhc - Label1].name == "nhc"
+    && form::controls[qvr - Label1].name == "qvr"
+    && form::controls[Quitter - Label1].name == "Quitter");
 
 class Convqvr
 {
@@ -28,6 +33,13 @@ public:
 
     HWND control(ControlId id) const { return GetDlgItem(window, id); }
 
+    // The result's context menu: copies the whole result.
+    void copyResult();
+
+    // Where the window reads the system's high contrast setting; a test, on a
+    // Windows that cannot change it, reads its own.
+    static bool (*highContrast)();
+
 private:
     struct GdiDeleter
     {
@@ -37,17 +49,23 @@ private:
 
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK boxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK resultProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
     explicit Convqvr(HWND window);
     void onCreate();
     void layOut(UINT dpi);
-    LRESULT onColour(HDC dc, HWND child);
+    LRESULT onColour(UINT message, HDC dc, HWND child);
+    void onContrastChange();
+    void paintResult(HWND result, HDC dc);
+    void showResultMenu(POINT at);
+    void edit(form::Edit action);
     std::u16string text(ControlId id) const;
 
     HWND window;
     HWND focused = nullptr;
+    UINT density = 96;
+    bool plain = false; // high contrast: the system's colours, no picture
     Gdi<HBRUSH> sky;
-    Gdi<HBRUSH> resultBacking;
-    Gdi<HBRUSH> boxBacking;
-    std::vector<Gdi<HFONT>> fonts; // one a control, in the order of the form
+    std::vector<Gdi<HBRUSH>> backings; // one a control, in the order of the form
+    std::vector<Gdi<HFONT>> fonts;     // likewise
 };

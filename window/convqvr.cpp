@@ -2,8 +2,7 @@
 #include "convqvr.h"
 
 #include "keys.h"
-#include <form/version.h>
-
+#include <form/declaration.h>
 #include <form/form.h>
 
 #include <QAction>
@@ -18,53 +17,49 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Sizes are in pixels at 96 dpi (8.25, 12 and 18 points), because the window's
-// geometry is in such pixels too: text and controls then scale together.
-constexpr int smallPixels = 11;
-constexpr int mediumPixels = 16;
-constexpr int largePixels = 24;
+QString qtext(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
+}
 
-QFont formFont(int pixelSize, bool bold = false, bool underline = false)
+QColor qcolour(form::Colour c)
+{
+    return QColor(c.red, c.green, c.blue);
+}
+
+QFont formFont(form::Font f)
 {
     // Where the Windows face is missing, Liberation Sans (installed with the
     // program) is close in width and keeps every text inside its control.
-    static const QString family
-        = QFontDatabase::hasFamily(u"MS Sans Serif"_s) ? u"MS Sans Serif"_s : u"Liberation Sans"_s;
+    static const QString face = qtext(form::fontFace);
+    static const QString family = QFontDatabase::hasFamily(face) ? face : u"Liberation Sans"_s;
     QFont font(family);
-    font.setPixelSize(pixelSize);
-    font.setWeight(bold ? QFont::Bold : QFont::Normal);
-    font.setUnderline(underline);
+    font.setPixelSize(f.pixels);
+    font.setWeight(f.bold ? QFont::Bold : QFont::Normal);
+    font.setUnderline(f.underline);
     return font;
 }
 
-// Everything drawn over the sky keeps the colours the picture needs, whatever
-// the desktop's scheme: dark ink on the pale sky, black on the white box.
-void setInk(QWidget *widget, std::initializer_list<std::pair<QPalette::ColorRole, QColor>> colours)
+// Pinned colours hold whatever the desktop's scheme; a control without them
+// keeps the desktop's own.
+void pinColours(QWidget *widget, const form::Control &c)
 {
+    if (!c.ink)
+        return;
     QPalette palette = widget->palette();
-    for (const auto &[role, colour] : colours)
-        palette.setColor(role, colour);
+    const bool box = c.kind == form::Kind::Box;
+    palette.setColor(box ? QPalette::Text : QPalette::WindowText, qcolour(*c.ink));
+    if (c.backing)
+        palette.setColor(box ? QPalette::Base : QPalette::Window, qcolour(*c.backing));
+    palette.setColor(QPalette::Highlight, qcolour(form::selection));
+    palette.setColor(QPalette::HighlightedText, qcolour(form::selectedInk));
     widget->setPalette(palette);
-}
-
-const QColor ink(16, 24, 48);
-const QColor selection(0, 90, 180);
-
-QLabel *addLabel(
-    QWidget *parent, const char *name, const QString &text, QRect geometry, const QFont &font)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QLatin1StringView(name));
-    label->setGeometry(geometry);
-    label->setFont(font);
-    setInk(label,
-        {{QPalette::WindowText, ink}, {QPalette::Highlight, selection},
-            {QPalette::HighlightedText, Qt::white}});
-    return label;
 }
 
 constexpr int selectableLength = 1000;
@@ -74,48 +69,69 @@ constexpr int selectableLength = 1000;
 Convqvr::Convqvr(QWidget *parent)
     : QWidget(parent)
 {
-    setObjectName(u"Convqvr"_s);
-    setWindowTitle(u"Conversion QVR   V" CONVQVR_TITLE_VERSION ""_s);
+    setObjectName(QLatin1StringView(form::name));
+    setWindowTitle(qtext(form::title));
     QIcon icon;
     for (int size : {16, 32, 48, 64})
         icon.addFile(u":/convqvr/icons/convqvr-%1.png"_s.arg(size), QSize(size, size));
     setWindowIcon(icon);
-    setFixedSize(210, 161);
+    setFixedSize(form::width, form::height);
     // A window of fixed size offers no maximise button, on any frame.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(formFont(smallPixels));
 
-    Label1 = addLabel(this, "Label1", u"Numéro à 8 chiffres"_s, {16, 8, 121, 17},
-        formFont(smallPixels, true, true));
-    Label2 = addLabel(this, "Label2", u"Numéro à dix chiffres"_s, {16, 56, 177, 25},
-        formFont(mediumPixels, true, true));
+    for (const form::Control &c : form::controls) {
+        QWidget *widget = nullptr;
+        switch (c.kind) {
+        case form::Kind::Label:
+        case form::Kind::Notice:
+        case form::Kind::Result: {
+            auto *label = new QLabel(qtext(c.text), this);
+            // Left-aligned, so that a result too long for the label shows its start.
+            label->setAlignment(
+                Qt::AlignLeft | (c.kind == form::Kind::Notice ? Qt::AlignTop : Qt::AlignVCenter));
+            label->setWordWrap(c.kind == form::Kind::Notice);
+            // A pasted text is shown as it stands, never read as markup.
+            label->setTextFormat(Qt::PlainText);
+            widget = label;
+            if (c.kind == form::Kind::Result)
+                qvr = label;
+            break;
+        }
+        case form::Kind::Box:
+            widget = nhc = new QLineEdit(this);
+            break;
+        case form::Kind::Button:
+            widget = Quitter = new QPushButton(qtext(c.text), this);
+            break;
+        }
+        widget->setObjectName(QLatin1StringView(c.name));
+        widget->setGeometry(c.place.left, c.place.top, c.place.width, c.place.height);
+        widget->setFont(formFont(c.font));
+        pinColours(widget, c);
+    }
+    // Screen readers name the box after its label; the result is named by its
+    // own text and described by the label above it.
+    for (const form::Control &c : form::controls) {
+        auto *label = findChild<QLabel *>(QLatin1StringView(c.name));
+        if (c.labels == "nhc")
+            label->setBuddy(nhc);
+        else if (c.labels == "qvr")
+            qvr->setAccessibleDescription(label->text());
+    }
 
-    nhc = new QLineEdit(this);
-    nhc->setObjectName(u"nhc"_s);
-    nhc->setGeometry(24, 24, 81, 24);
-    nhc->setFont(formFont(mediumPixels));
-    setInk(nhc,
-        {{QPalette::Base, Qt::white}, {QPalette::Text, Qt::black}, {QPalette::Highlight, selection},
-            {QPalette::HighlightedText, Qt::white}});
+    // No limit of the box's own: the key filter limits what is typed, and a
+    // paste of any length reaches the box whole.
+    nhc->setMaxLength(std::numeric_limits<int>::max());
     nhc->setAcceptDrops(false);
     nhc->installEventFilter(this);
     connect(nhc, &QLineEdit::textChanged, this, &Convqvr::nhc_Change);
 
-    qvr = addLabel(this, "qvr", QString(), {16, 80, 177, 33}, formFont(largePixels, true));
-    // Pure red reads poorly on blue: the result gets a pale backing of its own.
-    setInk(qvr,
-        {{QPalette::WindowText, QColor(255, 0, 0)},
-            {QPalette::Window, QColor(255, 255, 255, 210)}});
     qvr->setAutoFillBackground(true);
-    // Left-aligned, so that a result too long for the label shows its start.
-    qvr->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    qvr->setIndent(4);
-    // A pasted text is shown as it stands, never read as markup.
-    qvr->setTextFormat(Qt::PlainText);
+    qvr->setIndent(form::resultIndent);
     // The label's own context menu offers no copy for plain text; this one
     // copies the selection, or the whole result when nothing is selected.
-    auto *copy = new QAction(u"Copier"_s, qvr);
+    auto *copy = new QAction(qtext(form::copyEntry), qvr);
     connect(copy, &QAction::triggered, this, [this] {
         const QString text = qvr->hasSelectedText() ? qvr->selectedText() : qvr->text();
         if (!text.isEmpty())
@@ -124,22 +140,7 @@ Convqvr::Convqvr(QWidget *parent)
     qvr->addAction(copy);
     qvr->setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    // Screen readers name the box after its label; the result is named by its
-    // own text and described by the label above it.
-    Label1->setBuddy(nhc);
-    qvr->setAccessibleDescription(Label2->text());
-
-    Label3 = addLabel(this, "Label3",
-        u"Conversion QVR est écrit par l'équipe de Conversion QVR, ses auteurs."_s,
-        {8, 120, 201, 41}, font());
-    Label3->setWordWrap(true);
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    Quitter = new QPushButton(u"Quitter"_s, this);
-    Quitter->setObjectName(u"Quitter"_s);
-    Quitter->setGeometry(128, 32, 65, 17);
     connect(Quitter, &QPushButton::clicked, this, &Convqvr::Quitter_Click);
-
     setTabOrder(nhc, Quitter);
     nhc->setFocus();
 }
@@ -237,8 +238,10 @@ void Convqvr::repairSelection()
 
 bool Convqvr::keyPasses(const QKeyEvent *event)
 {
-    if (isClipboardShortcut(event))
-        return true;
+    if (const auto action = clipboardShortcut(event)) {
+        edit(*action);
+        return false;
+    }
     if (characterCount(event->text()) > 1 && event->key() != Qt::Key_Backspace) {
         // Several characters in one key press (a compose sequence, a
         // keyboard macro): each is filtered on its own.
@@ -250,6 +253,30 @@ bool Convqvr::keyPasses(const QKeyEvent *event)
         return true;
     nhc_KeyPress(code);
     return code != 0;
+}
+
+void Convqvr::edit(form::Edit action)
+{
+    switch (action) {
+    case form::Edit::Paste:
+        nhc->paste();
+        break;
+    case form::Edit::Copy:
+        nhc->copy();
+        break;
+    case form::Edit::Cut:
+        nhc->cut();
+        break;
+    case form::Edit::Undo:
+        nhc->undo();
+        break;
+    case form::Edit::Redo:
+        nhc->redo();
+        break;
+    case form::Edit::SelectAll:
+        nhc->selectAll();
+        break;
+    }
 }
 
 void Convqvr::typeCharacters(const QString &text)

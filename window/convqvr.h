@@ -1,6 +1,8 @@
 // The program's one window: the input box, the result and the button.
 #pragma once
 
+#include <form/declaration.h>
+
 #include <QPixmap>
 #include <QWidget>
 
@@ -29,14 +31,12 @@ protected:
 
 private:
     bool keyPasses(const QKeyEvent *event);
+    void edit(form::Edit action);
     void repairSelection();
     void typeCharacters(const QString &text);
 
     QPixmap picture; // read at the first paint, for the screen's density
-    QLabel *Label1;
-    QLabel *Label2;
-    QLineEdit *nhc;
-    QLabel *qvr;
-    QLabel *Label3;
-    QPushButton *Quitter;
+    QLineEdit *nhc = nullptr;
+    QLabel *qvr = nullptr;
+    QPushButton *Quitter = nullptr;
 };

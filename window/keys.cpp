@@ -34,14 +34,19 @@ int typedCode(const QKeyEvent *event)
     return int(text.toUcs4().constFirst());
 }
 
-bool isClipboardShortcut(const QKeyEvent *event)
+std::optional<form::Edit> clipboardShortcut(const QKeyEvent *event)
 {
-    for (auto key : {QKeySequence::Paste, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Undo,
-             QKeySequence::Redo, QKeySequence::SelectAll}) {
-        if (event->matches(key))
-            return true;
+    using form::Key;
+    static const std::pair<int, Key> keys[] = {{Qt::Key_A, Key::A}, {Qt::Key_C, Key::C},
+        {Qt::Key_V, Key::V}, {Qt::Key_X, Key::X}, {Qt::Key_Y, Key::Y}, {Qt::Key_Z, Key::Z},
+        {Qt::Key_Insert, Key::Insert}, {Qt::Key_Delete, Key::Delete}};
+    const Qt::KeyboardModifiers held = event->modifiers();
+    for (const auto &[qtKey, key] : keys) {
+        if (event->key() == qtKey)
+            return form::shortcut(key, held & Qt::ControlModifier, held & Qt::ShiftModifier,
+                held & (Qt::AltModifier | Qt::MetaModifier));
     }
-    return false;
+    return std::nullopt;
 }
 
 std::size_t characterCount(const QString &text)

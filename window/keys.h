@@ -1,9 +1,12 @@
 // What a key press types, as the form's key filter sees it.
 #pragma once
 
+#include <form/declaration.h>
+
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 
 class QKeyEvent;
 
@@ -11,8 +14,8 @@ class QKeyEvent;
 // (arrows, Home, End, Delete, function keys) and so is never filtered.
 int typedCode(const QKeyEvent *event);
 
-// Paste, copy, cut, undo, redo and select-all act on the box itself.
-bool isClipboardShortcut(const QKeyEvent *event);
+// The clipboard shortcut a key press is, if any: it acts on the box itself.
+std::optional<form::Edit> clipboardShortcut(const QKeyEvent *event);
 
 // Lengths count characters, not UTF-16 units.
 std::size_t characterCount(const QString &text);

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,9 +37,58 @@ protected:
             box, EM_SETSEL, WPARAM(content.size()), LPARAM(content.size())); // caret at the end
     }
 
+    HWND control(ControlId id) const { return Convqvr::from(window)->control(id); }
+
+    // A key pressed in the box with these keys held, as Windows delivers it:
+    // the key, then the character it types, if any.
+    void press(std::vector<int> held, int key, int typed = 0)
+    {
+        BYTE state[256] = {};
+        for (int k : held)
+            state[k] = 0x80;
+        SetKeyboardState(state);
+        SendMessageW(box, WM_KEYDOWN, WPARAM(key), 0);
+        if (typed)
+            SendMessageW(box, WM_CHAR, WPARAM(typed), 0);
+        std::fill(std::begin(state), std::end(state), 0);
+        SetKeyboardState(state);
+    }
+
+    void setClipboard(const std::wstring &content)
+    {
+        ASSERT_TRUE(OpenClipboard(window));
+        EmptyClipboard();
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (content.size() + 1) * sizeof(wchar_t));
+        std::copy_n(
+            content.c_str(), content.size() + 1, static_cast<wchar_t *>(GlobalLock(memory)));
+        GlobalUnlock(memory);
+        SetClipboardData(CF_UNICODETEXT, memory);
+        CloseClipboard();
+    }
+
+    std::wstring clipboard() const
+    {
+        std::wstring content;
+        if (OpenClipboard(window)) {
+            if (HANDLE memory = GetClipboardData(CF_UNICODETEXT)) {
+                content = static_cast<const wchar_t *>(GlobalLock(memory));
+                GlobalUnlock(memory);
+            }
+            CloseClipboard();
+        }
+        return content;
+    }
+
     HWND window = nullptr;
     HWND box = nullptr;
 };
+
+std::wstring converted(const std::wstring &text)
+{
+    const std::u16string result
+        = form::convertText({reinterpret_cast<const char16_t *>(text.data()), text.size()});
+    return {result.begin(), result.end()};
+}
 
 // What WM_CHAR does to the box for every code and every length of its text:
 // digits reach a box of fewer than 8 characters, Backspace always passes,
@@ -138,6 +189,163 @@ TEST_F(Win32Form, EveryTextFitsItsControl)
         EXPECT_LE(needed.right - needed.left, room.right - room.left) << t.id;
         EXPECT_LE(needed.bottom - needed.top, room.bottom - room.top) << t.id;
     }
+}
+
+// The clipboard shortcuts act on the box as its context menu does, and the
+// characters they type are discarded by the key filter; the result follows.
+TEST_F(Win32Form, ClipboardShortcutsActOnTheBox)
+{
+    enum { V = 'V', C = 'C', X = 'X', A = 'A', Z = 'Z' };
+    const int ctrl = VK_CONTROL, shift = VK_SHIFT, alt = VK_MENU;
+    const struct Press
+    {
+        std::vector<int> held;
+        int key;
+        int typed;
+    } paste = {{ctrl}, V, 0x16}, selectAll = {{ctrl}, A, 0x01};
+    const struct
+    {
+        std::wstring box, clipboard;
+        std::vector<Press> presses;
+        std::wstring boxAfter, clipboardAfter;
+    } cases[] = {
+        {L"42", L"123456", {paste}, L"42123456", L"123456"},
+        {L"4", L"16145678901", {{{shift}, VK_INSERT, 0}}, L"416145678901", L"16145678901"},
+        {L"4212", L"", {selectAll, {{ctrl}, C, 0x03}}, L"4212", L"4212"},
+        {L"4212", L"", {selectAll, {{ctrl}, VK_INSERT, 0}}, L"4212", L"4212"},
+        {L"4212", L"", {selectAll, {{ctrl}, X, 0x18}}, L"", L"4212"},
+        {L"4212", L"", {selectAll, {{shift}, VK_DELETE, 0}}, L"", L"4212"},
+        {L"42", L"99", {paste, {{ctrl}, Z, 0x1a}}, L"42", L"99"},
+        // AltGr, which Windows reports as Ctrl+Alt, types; it is no shortcut.
+        {L"42", L"99", {{{ctrl, alt}, V, 0}}, L"42", L"99"},
+        // No limit of the box's own: a long paste reaches it whole.
+        {L"", L"19" + std::wstring(39998, L'7'), {paste}, L"19" + std::wstring(39998, L'7'),
+            L"19" + std::wstring(39998, L'7')},
+    };
+    for (const auto &c : cases) {
+        setBox(c.box);
+        setClipboard(c.clipboard);
+        for (const Press &p : c.presses)
+            press(p.held, p.key, p.typed);
+        EXPECT_EQ(text(nhc), c.boxAfter) << c.presses.back().key;
+        EXPECT_EQ(clipboard(), c.clipboardAfter) << c.presses.back().key;
+        EXPECT_EQ(text(qvr), converted(c.boxAfter));
+    }
+    EXPECT_EQ(text(qvr), L"00" + std::wstring(39998, L'7'));
+}
+
+// The result's menu copies it whole: a label's text cannot be selected here.
+TEST_F(Win32Form, CopierCopiesTheResult)
+{
+    setClipboard(L"earlier");
+    Convqvr::from(window)->copyResult();
+    EXPECT_EQ(clipboard(), L"earlier") << "an empty result copies nothing";
+    setBox(L"42123456");
+    Convqvr::from(window)->copyResult();
+    EXPECT_EQ(clipboard(), L"04.42.12.34.56");
+}
+
+// Under high contrast the window drops the picture and its pinned colours for
+// the system's, and takes them back when it is turned off, while it is open.
+TEST_F(Win32Form, HighContrastUsesTheSystemsColours)
+{
+    static bool contrast = false;
+    Convqvr::highContrast = [] { return contrast; };
+    setBox(L"42123456");
+    const auto pixels = [](HWND target, auto draw) {
+        RECT area;
+        GetClientRect(target, &area);
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, area.right, area.bottom);
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ before = SelectObject(dc, bitmap);
+        draw(dc);
+        std::vector<COLORREF> seen;
+        for (int y = 0; y < area.bottom; ++y)
+            for (int x = 0; x < area.right; ++x)
+                seen.push_back(GetPixel(dc, x, y));
+        SelectObject(dc, before);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        return seen;
+    };
+    const COLORREF red = RGB(255, 0, 0), face = GetSysColor(COLOR_BTNFACE);
+    for (const bool on : {true, false, true}) {
+        contrast = on;
+        SendMessageW(window, on ? WM_SETTINGCHANGE : WM_SYSCOLORCHANGE, SPI_SETHIGHCONTRAST, 0);
+        const auto background
+            = pixels(window, [&](HDC dc) { SendMessageW(window, WM_ERASEBKGND, WPARAM(dc), 0); });
+        const auto result = pixels(control(qvr),
+            [&](HDC dc) { SendMessageW(control(qvr), WM_PRINTCLIENT, WPARAM(dc), PRF_CLIENT); });
+        COLORREF labelInk = 0;
+        pixels(control(Label1), [&](HDC dc) {
+            SendMessageW(window, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control(Label1)));
+            labelInk = GetTextColor(dc);
+        });
+        const COLORREF corner = background.front();
+        const bool sky = GetBValue(corner) > GetRValue(corner) + 40;
+        EXPECT_EQ(sky, !on) << "the picture, high contrast " << on;
+        if (on) {
+            EXPECT_EQ(corner, face);
+        }
+        EXPECT_EQ(labelInk, on ? GetSysColor(COLOR_WINDOWTEXT) : RGB(16, 24, 48));
+        EXPECT_EQ(std::count(result.begin(), result.end(), red) > 20, !on) << "red, " << on;
+        EXPECT_EQ(result.front() == RGB(235, 243, 252), !on) << "the backing, " << on;
+    }
+    Convqvr::highContrast = [] { return false; };
+}
+
+// Moved to a screen of another density, the window lays itself out for it:
+// its frame is the one Windows draws at that density around the form's
+// client area, and every control and font is scaled.
+TEST_F(Win32Form, FollowsItsWindowToAnotherDensity)
+{
+    using AdjustForDpi = BOOL(WINAPI *)(RECT *, DWORD, BOOL, DWORD, UINT);
+    const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (!adjustForDpi)
+        GTEST_SKIP() << "no densities per window on this Windows";
+    HDC screen = GetDC(nullptr);
+    const UINT here = UINT(GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    for (const UINT dpi : {here == 96 ? 192u : 96u, here}) {
+        RECT suggested = {50, 60, 0, 0};
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), LPARAM(&suggested));
+        const auto scale = [dpi](int pixels) { return MulDiv(pixels, int(dpi), 96); };
+        RECT frame, expected = {0, 0, scale(210), scale(161)};
+        GetWindowRect(window, &frame);
+        adjustForDpi(&expected, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE,
+            DWORD(GetWindowLongW(window, GWL_EXSTYLE)), dpi);
+        EXPECT_EQ(frame.right - frame.left, expected.right - expected.left) << dpi;
+        EXPECT_EQ(frame.bottom - frame.top, expected.bottom - expected.top) << dpi;
+        EXPECT_EQ(frame.left, 50);
+        RECT place;
+        GetWindowRect(box, &place);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&place), 2);
+        EXPECT_EQ(place.left, scale(24));
+        EXPECT_EQ(place.right - place.left, scale(81));
+        LOGFONTW font;
+        GetObjectW(HGDIOBJ(SendMessageW(box, WM_GETFONT, 0, 0)), sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, -scale(16));
+    }
+}
+
+// The focus comes back where it was when the window is activated again, but
+// never to a window that is not one of its controls.
+TEST_F(Win32Form, FocusComesBackOnlyToItsOwnControls)
+{
+    ShowWindow(window, SW_SHOW);
+    HWND stranger = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 50, 20,
+        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    for (HWND before : {control(Quitter), stranger, box}) {
+        SetFocus(before);
+        SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+        SetFocus(nullptr);
+        SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
+        EXPECT_EQ(GetFocus(), before == stranger ? box : before);
+    }
+    DestroyWindow(stranger);
 }
 
 TEST_F(Win32Form, TabMovesBetweenTheBoxAndTheButtonOnly)

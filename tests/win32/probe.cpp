@@ -6,7 +6,10 @@
 //                           then the client's origin on the screen
 //   probe version FILE      the version block of FILE
 //   probe clip TEXT         puts TEXT on the clipboard
+//   probe menu              until a popup menu is shown (20 s at most)
+//   probe form              the form's declaration, as the Linux drivers read it
 // Prints UTF-8; exits 1 when the window or the answer is missing.
+#include "../form_sheet.h"
 #include "convqvr.h"
 
 #include <algorithm>
@@ -15,16 +18,24 @@
 
 namespace {
 
-const wchar_t title[] = L"Conversion QVR   V6.0";
+const auto *title = reinterpret_cast<const wchar_t *>(form::title.data());
+const std::wstring formName(form::name.begin(), form::name.end());
 
 std::string utf8(const std::wstring &text)
 {
-    const int size = WideCharToMultiByte(
-        CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(size_t(size), '\0');
-    WideCharToMultiByte(
-        CP_UTF8, 0, text.c_str(), int(text.size()), bytes.data(), size, nullptr, nullptr);
-    return bytes;
+    return ::utf8(
+        std::u16string_view(reinterpret_cast<const char16_t *>(text.data()), text.size()));
+}
+
+// Waits until `found` gives a shown window, 20 s at most.
+template <typename Find> HWND waitFor(Find found)
+{
+    HWND window = found();
+    for (int tries = 0; !(window && IsWindowVisible(window)) && tries < 200; ++tries) {
+        Sleep(100);
+        window = found();
+    }
+    return window && IsWindowVisible(window) ? window : nullptr;
 }
 
 // WM_GETTEXT, as another process reads a control.
@@ -57,13 +68,6 @@ HWND controlNamed(HWND window, int id)
         reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
-
-const struct
-{
-    const char *name;
-    ControlId id;
-} controls[] = {{"Label1", Label1}, {"Label2", Label2}, {"nhc", nhc}, {"qvr", qvr},
-    {"Label3", Label3}, {"Quitter", Quitter}};
 
 int version(const wchar_t *file)
 {
@@ -123,13 +127,15 @@ int wmain(int argc, wchar_t *argv[])
         return version(argv[2]);
     if (command == L"clip" && argc > 2)
         return clip(argv[2]);
-
-    HWND window = FindWindowW(L"Convqvr", title);
-    for (int tries = 0; command == L"wait" && !(window && IsWindowVisible(window)) && tries < 200;
-         ++tries) {
-        Sleep(100);
-        window = FindWindowW(L"Convqvr", title);
+    if (command == L"form") {
+        printFormSheet();
+        return 0;
     }
+    if (command == L"menu") // the class Windows gives popup menus
+        return waitFor([] { return FindWindowW(L"#32768", nullptr); }) ? 0 : 1;
+
+    const auto find = [] { return FindWindowW(formName.c_str(), title); };
+    HWND window = command == L"wait" ? waitFor(find) : find();
     if (!window) {
         std::puts("no window");
         return 1;
@@ -141,12 +147,13 @@ int wmain(int argc, wchar_t *argv[])
         RECT client;
         GetClientRect(window, &client);
         std::printf("client %ld %ld\n", client.right, client.bottom);
-        for (const auto &c : controls) {
+        int id = Label1;
+        for (const form::Control &c : form::controls) {
             RECT place;
-            GetWindowRect(controlNamed(window, c.id), &place);
+            GetWindowRect(controlNamed(window, id++), &place);
             MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&place), 2);
-            std::printf("%s %ld %ld %ld %ld\n", c.name, place.left, place.top,
-                place.right - place.left, place.bottom - place.top);
+            std::printf("%.*s %ld %ld %ld %ld\n", int(c.name.size()), c.name.data(), place.left,
+                place.top, place.right - place.left, place.bottom - place.top);
         }
         POINT origin = {0, 0};
         ClientToScreen(window, &origin);

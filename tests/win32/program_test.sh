@@ -11,7 +11,6 @@ probe=$2
 prefix=$3
 dpi=$4
 objdump=$5
-title='Conversion QVR   V6.0'
 # Wine's own texts (the box's context menu) in English, whatever the machine.
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
 failures=0
@@ -29,6 +28,13 @@ imports=$("$objdump" -p "$program" | awk '/DLL Name:/ {print toupper($3)}' | sor
 check "imports" "$imports" "COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
 
 wine() { "$here/wine.sh" "$prefix-$dpi" "$dpi" "$@"; }
+# The title, and where to click each control, as the form declares them.
+sheet=$(wine "$probe" form | tr -d '\r')
+title=$(sed -n 's/^title //p' <<<"$sheet")
+declare -A centre
+while read -r _ name left top width height; do
+    centre[$name]="$((left + width / 2)) $((top + height / 2))"
+done < <(grep '^control ' <<<"$sheet")
 windows_path="Z:${program//\//\\}"
 check "version block" "$(wine "$probe" version "$windows_path" | tr -d '\r')" "FILEVERSION 6.0.0.0
 Translation 040C 04B0
@@ -48,8 +54,8 @@ expected_layout() {
         echo "$name $(scale "$left") $(scale "$top") $(scale "$width") $(scale "$height")"
     done <<'EOF'
 Label1 16 8 121 17
-Label2 16 56 177 25
 nhc 24 24 81 24
+Label2 16 56 177 25
 qvr 16 80 177 33
 Label3 8 120 201 41
 Quitter 128 32 65 17
@@ -67,8 +73,12 @@ start() {
     xdotool windowfocus "$window"
 }
 
-# Clicks at a point of the client area, in the window's own pixels.
-click() { xdotool mousemove $((origin_x + $1)) $((origin_y + $2)) click "${3:-1}"; }
+# Clicks the middle of a control, in the window's own pixels.
+click() {
+    local x y
+    read -r x y <<<"${centre[$1]}"
+    xdotool mousemove $((origin_x + $(scale "$x"))) $((origin_y + $(scale "$y"))) click "${2:-1}"
+}
 
 texts() { wine "$probe" texts | tr -d '\r' | paste -sd'|'; }
 
@@ -83,7 +93,7 @@ step() {
 }
 
 quit() {
-    click "$(scale 160)" "$(scale 40)"
+    click Quitter
     local status=0
     timeout 20 tail --pid="$pid" -f /dev/null || { echo "FAIL  still running"; kill "$pid"; exit 1; }
     wait "$pid" || status=$?
@@ -110,16 +120,30 @@ xdotool type a
 step "a letter" "45678901|05.45.67.89.01"
 xdotool key BackSpace
 step "Backspace" "4567890|05.45.67.89.0"
-click 40 36
+click nhc
 step "a click into the box" "|"
 wine "$probe" clip 16145678901
-click 40 36 3
-sleep 1
+click nhc 3
+wine "$probe" menu >/dev/null || check "the box's context menu opens" no yes
 xdotool key p
 step "Paste from the box's context menu" "16145678901|01.45.67.89.01"
+click nhc
+step "a click into the box" "|"
+# Wine's clipboard is the X clipboard: the shortcut pastes what X holds.
+printf 16145678901 | xclip -selection clipboard
+xdotool key ctrl+v
+step "Paste with Ctrl+V" "16145678901|01.45.67.89.01"
 xdotool type 3
 step "a digit after the paste" "16145678901|01.45.67.89.01"
 xdotool key BackSpace
 step "Backspace after the paste" "1614567890|01.45.67.89.0"
+click qvr 3
+wine "$probe" menu >/dev/null || check "the result's context menu opens" no yes
+xdotool key Down Return
+for _ in $(seq 50); do
+    [[ "$(xclip -o -selection clipboard 2>/dev/null)" == 01.45.67.89.0 ]] && break
+    sleep 0.1
+done
+check "Copier copies the result" "$(xclip -o -selection clipboard 2>/dev/null)" 01.45.67.89.0
 quit
 [[ $failures -eq 0 ]]
