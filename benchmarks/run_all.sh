@@ -15,7 +15,7 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 echo "conversion ..." >&2
 "$bin/convert_benchmark" --benchmark_color=false --benchmark_min_time=0.5 >>"$log" 2>/dev/null
 echo "start-up and memory, $runs runs each ..." >&2
-tests/xvfb.sh "$bin/startup_benchmark" build/default/window/convqvr "$bin/floor_window" "$runs" >>"$log"
+tests/xvfb.sh "$bin/startup_benchmark" build/default/bin/convqvr "$bin/floor_window" "$runs" >>"$log"
 echo "keystrokes and the largest paste ..." >&2
 tests/xvfb.sh "$bin/keystroke_benchmark" >>"$log" 2>/dev/null
 

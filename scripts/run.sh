@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset program >/dev/null
 cmake --build --preset program
-exec build/program/window/convqvr
+exec build/program/bin/convqvr

@@ -1,4 +1,4 @@
-// Starts the program: the application and its one window.
+// The window's program: the application and its one window.
 #include "application.h"
 #include "convqvr.h"
 

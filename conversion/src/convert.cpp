@@ -3,26 +3,27 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace conversion {
 namespace {
 
 struct Prefix
 {
-    std::u32string_view text;
+    std::string_view text;
     bool known = true;      // false: the pair has no rule
     bool dropsPair = false; // the pair itself is replaced by the prefix
 };
 
-constexpr Prefix no{U"", false};
-constexpr Prefix empty{U""};
-constexpr Prefix P00x{U"00", true, true};
-constexpr Prefix P0800x{U"0800", true, true};
-constexpr Prefix P02{U"02"};
-constexpr Prefix P03{U"03"};
-constexpr Prefix P04{U"04"};
-constexpr Prefix P05{U"05"};
-constexpr Prefix P06{U"06"};
+constexpr Prefix no{"", false};
+constexpr Prefix empty{""};
+constexpr Prefix P00x{"00", true, true};
+constexpr Prefix P0800x{"0800", true, true};
+constexpr Prefix P02{"02"};
+constexpr Prefix P03{"03"};
+constexpr Prefix P04{"04"};
+constexpr Prefix P05{"05"};
+constexpr Prefix P06{"06"};
 
 // Rows: first digit of the number; columns: second digit.
 // no: the pair has no rule; x after a prefix: the pair itself is dropped.
@@ -42,36 +43,39 @@ constexpr std::array<std::array<Prefix, 10>, 10> prefixTable{{
 }};
 // clang-format on
 
-constexpr std::u32string_view noRule = U"??";
+constexpr std::string_view noRule = "??";
 
-bool isDigit(char32_t c)
+// Texts are of characters (char32_t), or of ASCII characters one byte each;
+// every fixed text is ASCII.
+template <typename Char> bool isDigit(Char c)
 {
-    return c >= U'0' && c <= U'9';
+    return c >= Char('0') && c <= Char('9');
+}
+
+template <typename Char> bool is(std::basic_string_view<Char> text, std::string_view fixed)
+{
+    return std::equal(text.begin(), text.end(), fixed.begin(), fixed.end(),
+        [](Char c, char f) { return c == Char(f); });
 }
 
 // The short service numbers, kept as typed.
-bool isShortNumber(std::u32string_view digits)
+template <typename Char> bool isShortNumber(std::basic_string_view<Char> digits)
 {
-    return digits.size() == 2 && digits[0] == U'1' && digits[1] >= U'1' && digits[1] <= U'8';
+    return digits.size() == 2 && digits[0] == Char('1') && digits[1] >= Char('1')
+        && digits[1] <= Char('8');
 }
 
-// Up to two characters from `pos`; empty past the end.
-std::u32string_view piece(std::u32string_view digits, std::size_t pos)
+template <typename Char>
+void append(std::basic_string_view<Char> input, std::basic_string<Char> &out)
 {
-    return pos < digits.size() ? digits.substr(pos, 2) : std::u32string_view{};
-}
-
-} // namespace
-
-std::u32string convert(std::u32string_view input)
-{
-    std::u32string_view digits = input;
-    std::u32string_view prefix;
+    std::basic_string_view<Char> digits = input;
+    std::string_view prefix;
 
     if (input.size() > 1) {
         prefix = noRule;
         if (isDigit(input[0]) && isDigit(input[1])) {
-            const Prefix &entry = prefixTable[input[0] - U'0'][input[1] - U'0'];
+            const Prefix &entry
+                = prefixTable[std::size_t(input[0] - Char('0'))][std::size_t(input[1] - Char('0'))];
             if (entry.known) {
                 prefix = entry.text;
                 if (entry.dropsPair)
@@ -83,29 +87,63 @@ std::u32string convert(std::u32string_view input)
         // The pair 36 keeps the whole number; its table entry is already empty.
     }
 
-    if (digits.size() > 2 && digits.starts_with(U"161")) {
-        prefix = U"01";
+    if (digits.size() > 2 && is(digits.substr(0, 3), "161")) {
+        prefix = "01";
         digits.remove_prefix(3);
     }
 
     // Later rules win over earlier ones, so they are tested first.
-    if (prefix == noRule)
-        return U"??????????";
-    if (digits == U"11")
-        return U"3611";
-    if (prefix.empty() || prefix == U"00") {
-        std::u32string result;
-        result.reserve(prefix.size() + digits.size());
-        result.append(prefix).append(digits);
-        return result;
+    // Every text appended is composed first, at most 16 characters, and
+    // appended at once: appending a range character by character is slower.
+    std::array<Char, 16> composed;
+    const auto fixed = [&](std::string_view text) {
+        const Char *end = std::copy(text.begin(), text.end(), composed.data());
+        out.append(composed.data(), std::size_t(end - composed.data()));
+    };
+    if (prefix == noRule) {
+        fixed("??????????");
+    } else if (is(digits, "11")) {
+        fixed("3611");
+    } else if (prefix.empty() || prefix == "00") {
+        fixed(prefix);
+        out.append(digits);
+    } else {
+        // The prefix, then four pieces of up to two characters, each after a dot.
+        Char *at = composed.data();
+        for (char c : prefix) // two or four: no call to copy them
+            *at++ = Char(c);
+        if (digits.size() >= 8) { // a whole number, the common case
+            for (std::size_t k = 0; k < 8; k += 2)
+                at = std::copy_n(std::array{Char('.'), digits[k], digits[k + 1]}.data(), 3, at);
+        } else {
+            for (std::size_t k = 0; k < 8; ++k) {
+                if (k % 2 == 0)
+                    *at++ = Char('.');
+                if (k < digits.size())
+                    *at++ = digits[k];
+            }
+        }
+        out.append(composed.data(), std::size_t(at - composed.data()));
     }
+}
 
+} // namespace
+
+std::u32string convert(std::u32string_view input)
+{
     std::u32string result;
-    result.reserve(prefix.size() + 4 + std::min<std::size_t>(digits.size(), 8));
-    result.append(prefix);
-    for (std::size_t pos = 0; pos < 8; pos += 2)
-        result.append(1, U'.').append(piece(digits, pos));
+    append(input, result);
     return result;
+}
+
+void appendConversion(std::u32string_view input, std::u32string &out)
+{
+    append(input, out);
+}
+
+void appendConversion(std::string_view asciiInput, std::string &out)
+{
+    append(asciiInput, out);
 }
 
 } // namespace conversion
