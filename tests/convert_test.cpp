@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <random>
 #include <string>
@@ -260,6 +261,17 @@ TEST(ConvertProperty, EveryResultHasOneOfTheKnownForms)
             input += alphabet[pick(random)];
         const std::u32string got = convert(input);
         ASSERT_TRUE(isKnownForm(input, got)) << toUtf8(input) << " -> " << toUtf8(got);
+
+        // Appended to what a buffer holds, and, for ASCII text, byte for byte,
+        // the same result.
+        std::u32string appended = U"x";
+        conversion::appendConversion(input, appended);
+        ASSERT_EQ(appended, U"x" + got) << toUtf8(input);
+        if (std::all_of(input.begin(), input.end(), [](char32_t c) { return c < 0x80; })) {
+            std::string bytes = "x";
+            conversion::appendConversion(std::string(input.begin(), input.end()), bytes);
+            ASSERT_EQ(bytes, "x" + std::string(got.begin(), got.end())) << toUtf8(input);
+        }
     }
 }
 
