@@ -16,8 +16,10 @@ echo "conversion ..." >&2
 "$bin/convert_benchmark" --benchmark_color=false --benchmark_min_time=0.5 >>"$log" 2>/dev/null
 echo "start-up and memory, $runs runs each ..." >&2
 tests/xvfb.sh "$bin/startup_benchmark" build/default/bin/convqvr "$bin/floor_window" "$runs" >>"$log"
-echo "keystrokes and the largest paste ..." >&2
+echo "keystrokes and a large paste ..." >&2
 tests/xvfb.sh "$bin/keystroke_benchmark" >>"$log" 2>/dev/null
+echo "the command line over lists of numbers ..." >&2
+"$bin/lines_benchmark" build/default/bin/convqvr "$bin/floor_lines" >>"$log"
 
 echo
 printf '%-44s | %-48s | %s\n' "figure" "measured" "goal"

@@ -29,6 +29,7 @@ grep -v 'root privileges' "$work/lintian.txt" || true
 contents=$work/contents
 dpkg-deb -x "$deb" "$contents"
 program=$contents/usr/bin/convqvr
+window=$contents/usr/libexec/conversion-qvr/convqvr-window
 
 echo "--- hardening"
 # Every compile of the package carries the fortified checks. hardening-check
@@ -50,7 +51,7 @@ else
 fi
 readelf -n "$(gcc -print-file-name=crt1.o)" | grep -q "${native[1]}" || skip+=("${native[0]}")
 grep -q -- "$other" <<<"$(hardening-check --help 2>&1)" && skip+=("$other")
-hardening-check "${skip[@]}" "$program"
+hardening-check "${skip[@]}" "$program" "$window"
 
 echo "--- dependencies"
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -60,7 +61,7 @@ echo "Recommends: $recommends"
 # What the window needs, named by the files it uses rather than by one
 # release's package names: the Qt libraries it links, the face it is laid out
 # for, and the toolkit's French texts. Each must come from a dependency.
-mapfile -t needed < <(objdump -p "$program" | awk '$1 == "NEEDED" && $2 ~ /^libQt6/ {print "*/" $2}')
+mapfile -t needed < <(objdump -p "$window" | awk '$1 == "NEEDED" && $2 ~ /^libQt6/ {print "*/" $2}')
 needed+=('*/LiberationSans-Regular.ttf' '*/qtbase_fr.qm')
 for file in "${needed[@]}"; do
     package=$(dpkg-query -S "$file" | head -n1 | cut -d: -f1)
@@ -72,6 +73,8 @@ grep -q -E '(^|, )qt6-wayland( |,|$)' <<<"$recommends" || { echo "Recommends lac
 echo "--- files"
 expected=(
     ./usr/bin/convqvr
+    ./usr/libexec/conversion-qvr/convqvr-window
+    ./usr/share/bash-completion/completions/convqvr
     "./usr/share/applications/$app_id.desktop"
     "./usr/share/metainfo/$app_id.metainfo.xml"
     ./usr/share/man/man1/convqvr.1.gz
@@ -87,6 +90,11 @@ printf '%s\n' "${files[@]}"
 for file in "${expected[@]}"; do
     printf '%s\n' "${files[@]}" | grep -q -x -F "$file" || { echo "package lacks $file"; exit 1; }
 done
+
+# The command line needs no display, and the toolkit is not even loaded.
+[[ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$program" 42123456)" == 04.42.12.34.56 ]] \
+    || { echo "the command line does not convert"; exit 1; }
+objdump -p "$program" | grep -q 'NEEDED.*libQt' && { echo "the command line links Qt"; exit 1; }
 
 if [[ $(id -u) -ne 0 ]]; then
     echo "--- not root: the program runs from the unpacked package, not installed"
