@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Makes the Debian package with scripts/package.sh and checks it as Debian
 # would: lintian, the hardening of the program, dependencies that name what
-# the window needs, and its files. As root (CI, or a fresh root) it then
-# installs the package, starts the installed program, and removes and purges
-# it, leaving nothing behind; otherwise it starts it from a scratch root.
+# the window needs, and its files. Then, in a throwaway copy of the machine
+# (the machine itself keeps what it had installed, untouched), it installs
+# the package, starts the installed program, and removes and purges it,
+# leaving nothing behind; where no such copy can be made, it starts the
+# program from the unpacked package instead.
 # Usage: package_test.sh SOURCE_DIR WORK_DIR CLOSE_WINDOW APP_ID VERSION
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -12,6 +14,31 @@ work=$2
 close_window=$3
 app_id=$4
 version=$5
+
+# Inside the throwaway root: install, run, remove, purge.
+if [[ "${CONVQVR_PACKAGE_PHASE:-}" == install ]]; then
+    deb=$work/conversion-qvr.deb
+    mapfile -t files < <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}')
+    echo "--- install, run, remove, purge"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" </dev/null
+    [[ "$(dpkg-query -W -f='${Status}' conversion-qvr)" == "install ok installed" ]]
+    for file in "${files[@]}"; do
+        [[ -f "/$file" ]] || { echo "not installed: $file"; exit 1; }
+    done
+    "$here/xvfb.sh" "$here/program_test.sh" /usr/bin/convqvr "$close_window"
+    dpkg --remove conversion-qvr
+    # With no configuration files of its own, removal may leave nothing to purge.
+    if dpkg-query -W conversion-qvr >/dev/null 2>&1; then
+        dpkg --purge conversion-qvr
+    fi
+    [[ -z "$(dpkg-query -W -f='${Status}' conversion-qvr 2>/dev/null)" ]] \
+        || { echo "dpkg still knows the package after purge"; exit 1; }
+    for path in "${files[@]}" ./usr/share/doc/conversion-qvr; do
+        [[ ! -e "/$path" ]] || { echo "left behind after purge: $path"; exit 1; }
+    done
+    echo "installed, started, removed and purged; nothing left behind"
+    exit 0
+fi
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -96,28 +123,14 @@ done
     || { echo "the command line does not convert"; exit 1; }
 objdump -p "$program" | grep -q 'NEEDED.*libQt' && { echo "the command line links Qt"; exit 1; }
 
-if [[ $(id -u) -ne 0 ]]; then
-    echo "--- not root: the program runs from the unpacked package, not installed"
+# The machine's own packages are never touched: the package goes into a
+# throwaway copy of it.
+cp "$deb" "$work/conversion-qvr.deb"
+status=0
+CONVQVR_PACKAGE_PHASE=install "$here/throwaway_root.sh" "$0" "$@" || status=$?
+if [[ $status -eq 77 ]]; then
+    echo "--- no throwaway root here: the program runs from the unpacked package, not installed"
     "$here/xvfb.sh" "$here/program_test.sh" "$program" "$close_window"
     exit 0
 fi
-
-echo "--- install, run, remove, purge"
-trap 'dpkg --purge conversion-qvr >/dev/null 2>&1 || true' EXIT
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" </dev/null
-[[ "$(dpkg-query -W -f='${Status}' conversion-qvr)" == "install ok installed" ]]
-for file in "${files[@]}"; do
-    [[ -f "/$file" ]] || { echo "not installed: $file"; exit 1; }
-done
-"$here/xvfb.sh" "$here/program_test.sh" /usr/bin/convqvr "$close_window"
-dpkg --remove conversion-qvr
-# With no configuration files of its own, removal may leave nothing to purge.
-if dpkg-query -W conversion-qvr >/dev/null 2>&1; then
-    dpkg --purge conversion-qvr
-fi
-[[ -z "$(dpkg-query -W -f='${Status}' conversion-qvr 2>/dev/null)" ]] \
-    || { echo "dpkg still knows the package after purge"; exit 1; }
-for path in "${files[@]}" ./usr/share/doc/conversion-qvr; do
-    [[ ! -e "/$path" ]] || { echo "left behind after purge: $path"; exit 1; }
-done
-echo "installed, started, removed and purged; nothing left behind"
+exit $status

@@ -1,0 +1,46 @@
+"""The shared session (scenario.txt) and the loop that plays it: a driver
+gives what each action does on its platform and how it reads the window."""
+import os
+import time
+
+failures = []
+
+
+def check(condition, what):
+    print(("ok    " if condition else "FAIL  ") + what, flush=True)
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+def steps():
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scenario.txt")
+    with open(path, encoding="utf-8") as table:
+        for line in table:
+            if line.strip() and not line.startswith("#"):
+                yield tuple(field.strip() for field in line.split("|"))
+
+
+def play(do, read, clipboard, ended, wait=lambda seconds, until: until()):
+    """do(action, argument) acts; read() gives (box, result); clipboard() the
+    clipboard's text; ended() the program's exit status, or None while it
+    runs; wait(seconds, until) waits until until() holds, the platform's way."""
+    for action, argument, box, result in steps():
+        try:
+            do(action, argument)
+        except Exception as error:  # a driver that breaks is a failure, not a crash
+            check(False, f"{action} {argument}: the driver failed: {error!r}")
+            return
+        if action == "quit":
+            deadline = time.monotonic() + 10
+            while ended() is None and time.monotonic() < deadline:
+                time.sleep(0.05)
+            check(ended() == 0, f"{argument} ends the program with status {ended()}")
+            continue
+        shown = lambda: read() == (box, result)
+        wait(5, shown)
+        check(shown(), f"after {action} {argument}: box|result {'|'.join(read())}, want {box}|{result}")
+        if action == "copy":
+            copied = lambda: clipboard() == result
+            wait(5, copied)
+            check(copied(), f"the clipboard holds {clipboard()!r} after copying {result!r}")
