@@ -1,19 +1,12 @@
-"""What the tests that read the program through AT-SPI share: checks that
-print as they go, the event loop that delivers AT-SPI events, and the way to
-the program's window in the accessibility tree."""
+"""What the tests that read the program through AT-SPI share: the event loop
+that delivers AT-SPI events, the way to the program's window and its two
+texts, and the count of the result's announcements."""
 import time
 
 import pyatspi
 from gi.repository import GLib
 
-failures = []
-
-
-def check(condition, what):
-    print(("ok    " if condition else "FAIL  ") + what, flush=True)
-    if not condition:
-        failures.append(what)
-    return condition
+from scenario import check
 
 
 def pump(seconds, until=lambda: False):
@@ -40,3 +33,35 @@ def find_window(title):
             if node is not None and node.name == title:
                 return node
     return None
+
+
+def wait_for_window(title, process):
+    window = None
+    deadline = time.monotonic() + 30
+    while window is None and time.monotonic() < deadline and process.poll() is None:
+        window = find_window(title)
+        pump(0.2)
+    return window
+
+
+def texts(window):
+    """The box and the result, and a reader of both, as a screen reader finds them."""
+    nodes = list(walk(window))
+    box = next(n for n in nodes if n.getRole() in (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY))
+    result = next(n for n in nodes if n.getRole() == pyatspi.ROLE_LABEL
+                  and n.description == "Numéro à dix chiffres")
+    return box, result, lambda: (box.queryText().getText(0, -1), result.name)
+
+
+def announcements():
+    """Counts the result's announcements: call with the result once it exists."""
+    renamed = []
+    pyatspi.Registry.registerEventListener(lambda event: renamed.append(event.source),
+                                           "object:property-change:accessible-name")
+    return lambda result: sum(1 for source in renamed if source.path == result.path)
+
+
+def check_announced(count, result, steps):
+    shown = [""] + [step[3] for step in steps if step[0] != "quit"]
+    changes = sum(1 for before, after in zip(shown, shown[1:]) if before != after)
+    check(count(result) >= changes, f"{count(result)} announcements for {changes} changes of the result")

@@ -1,18 +1,18 @@
-"""The form's title and the places of its controls, as the build printed them
-from the form's declaration (the file named by CONVQVR_FORM)."""
+"""The form's title and the places of its controls, as printed from the
+form's declaration: by the build into the file named by CONVQVR_FORM, or by
+the Windows probe."""
 import os
 
 
-def load():
+def parse(lines):
     title, places = None, {}
-    with open(os.environ["CONVQVR_FORM"], encoding="utf-8") as sheet:
-        for line in sheet:
-            kind, _, rest = line.rstrip("\n").partition(" ")
-            if kind == "title":
-                title = rest
-            elif kind == "control":
-                name, *place = rest.split()
-                places[name] = tuple(map(int, place))
+    for line in lines:
+        kind, _, rest = line.rstrip("\n").partition(" ")
+        if kind == "title":
+            title = rest
+        elif kind == "control":
+            name, *place = rest.split()
+            places[name] = tuple(map(int, place))
     return title, places
 
 
@@ -22,4 +22,6 @@ def centre(places, name):
     return left + width // 2, top + height // 2
 
 
-TITLE, PLACES = load()
+if "CONVQVR_FORM" in os.environ:
+    with open(os.environ["CONVQVR_FORM"], encoding="utf-8") as sheet:
+        TITLE, PLACES = parse(sheet)

@@ -21,26 +21,37 @@ def steps():
                 yield tuple(field.strip() for field in line.split("|"))
 
 
-def play(do, read, clipboard, ended, wait=lambda seconds, until: until()):
+def wait(seconds, until):
+    """Polls until `until` holds, for `seconds` at most."""
+    deadline = time.monotonic() + seconds
+    while not until() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return until()
+
+
+def play(do, read, clipboard, ended, wait=wait):
     """do(action, argument) acts; read() gives (box, result); clipboard() the
     clipboard's text; ended() the program's exit status, or None while it
-    runs; wait(seconds, until) waits until until() holds, the platform's way."""
+    runs; wait(seconds, until) waits until until() holds, where the platform
+    has its own way of waiting."""
     for action, argument, box, result in steps():
         try:
-            do(action, argument)
+            step(do, read, clipboard, ended, wait, action, argument, box, result)
         except Exception as error:  # a driver that breaks is a failure, not a crash
             check(False, f"{action} {argument}: the driver failed: {error!r}")
             return
-        if action == "quit":
-            deadline = time.monotonic() + 10
-            while ended() is None and time.monotonic() < deadline:
-                time.sleep(0.05)
-            check(ended() == 0, f"{argument} ends the program with status {ended()}")
-            continue
-        shown = lambda: read() == (box, result)
-        wait(5, shown)
-        check(shown(), f"after {action} {argument}: box|result {'|'.join(read())}, want {box}|{result}")
-        if action == "copy":
-            copied = lambda: clipboard() == result
-            wait(5, copied)
-            check(copied(), f"the clipboard holds {clipboard()!r} after copying {result!r}")
+
+
+def step(do, read, clipboard, ended, wait, action, argument, box, result):
+    do(action, argument)
+    if action == "quit":
+        wait(10, lambda: ended() is not None)
+        check(ended() == 0, f"{argument} ends the program with status {ended()}")
+        return
+    shown = lambda: read() == (box, result)
+    wait(5, shown)
+    check(shown(), f"after {action} {argument}: box|result {'|'.join(read())}, want {box}|{result}")
+    if action == "copy":
+        copied = lambda: clipboard() == result
+        wait(5, copied)
+        check(copied(), f"the clipboard holds {clipboard()!r} after copying {result!r}")

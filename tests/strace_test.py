@@ -30,8 +30,15 @@ def main(program):
          "-e", "trace=socket,connect,open,openat,openat2,creat,clone,clone3,fork,vfork,execve",
          program], env=env)
     try:
-        subprocess.run(["xdotool", "search", "--sync", "--name", "^" + TITLE + "$",
-                        "windowfocus", "--sync"], check=True, timeout=60)
+        found = subprocess.run(["xdotool", "search", "--sync", "--name", "^" + TITLE + "$",
+                                "windowfocus", "--sync"], timeout=60)
+    except subprocess.TimeoutExpired:
+        found = None
+    if found is None or found.returncode != 0:
+        process.kill()
+        print(f"FAIL  no window titled '{TITLE}' showed within 60 s")
+        return 1
+    try:
         subprocess.run(["xdotool", "type", "--delay", "30", "42123456"], check=True)
         window = subprocess.run(["xdotool", "search", "--name", "^" + TITLE + "$"],
                                 capture_output=True, text=True, check=True).stdout.split()[0]
@@ -48,8 +55,13 @@ def main(program):
         return 1
 
     # strace pads the process id to a width of its own choosing.
-    calls = [fields for fields in (line.split(None, 1) for line in open(trace)) if len(fields) == 2]
+    calls = []
+    if os.path.exists(trace):
+        calls = [fields for fields in (line.split(None, 1) for line in open(trace)) if len(fields) == 2]
     calls = [(pid, call.rstrip("\n")) for pid, call in calls]
+    if not calls:
+        print(f"FAIL  strace wrote no system calls to {trace}")
+        return 1
     own = {calls[0][0]}
     problems, written, read = [], set(), set()
     for pid, call in calls:

@@ -5,7 +5,7 @@
 // input and answers "ok" once the compositor has taken it:
 //   key NAME [ctrl]     press and release a key (digits, letters, BackSpace...)
 //   move X Y            put the pointer at X,Y of the output
-//   click               press and release the left button
+//   click [right]       press and release the left (or right) button
 // Usage: wayland_input OUTPUT_WIDTH OUTPUT_HEIGHT
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
@@ -71,12 +71,12 @@ const wl_interface virtualKeyboardInterface
     = {"zwp_virtual_keyboard_v1", 1, 4, keyboardRequests, 0, nullptr};
 
 // Linux input codes of the keys the tests press.
-const std::map<std::string, uint32_t> keyCodes
-    = {{"1", 2}, {"2", 3}, {"3", 4}, {"4", 5}, {"5", 6}, {"6", 7}, {"7", 8}, {"8", 9}, {"9", 10},
-        {"0", 11}, {"a", 30}, {"c", 46}, {"v", 47}, {"x", 45}, {"z", 44}, {"space", 57},
-        {"period", 52}, {"BackSpace", 14}, {"Delete", 111}, {"Return", 28}, {"Tab", 15},
-        {"Left", 105}, {"Right", 106}, {"Home", 102}, {"End", 107}, {"KP_7", 71}, {"KP_8", 72}};
-constexpr uint32_t leftButton = 0x110;
+const std::map<std::string, uint32_t> keyCodes = {{"1", 2}, {"2", 3}, {"3", 4}, {"4", 5}, {"5", 6},
+    {"6", 7}, {"7", 8}, {"8", 9}, {"9", 10}, {"0", 11}, {"a", 30}, {"c", 46}, {"v", 47}, {"x", 45},
+    {"z", 44}, {"space", 57}, {"period", 52}, {"BackSpace", 14}, {"Delete", 111}, {"Return", 28},
+    {"Tab", 15}, {"Left", 105}, {"Right", 106}, {"Up", 103}, {"Down", 108}, {"Home", 102},
+    {"End", 107}, {"KP_7", 71}, {"KP_8", 72}};
+constexpr uint32_t leftButton = 0x110, rightButton = 0x111;
 constexpr uint32_t controlMask = 4; // in the us keymap
 
 struct Globals
@@ -187,9 +187,10 @@ int main(int argc, char *argv[])
                 pointer, motionAbsolute, now(), uint32_t(std::stoul(argument)), y, width, height);
             wl_proxy_marshal(pointer, frame);
         } else if (command == "click") {
-            wl_proxy_marshal(pointer, button, now(), leftButton, 1u);
+            const uint32_t which = argument == "right" ? rightButton : leftButton;
+            wl_proxy_marshal(pointer, button, now(), which, 1u);
             wl_proxy_marshal(pointer, frame);
-            wl_proxy_marshal(pointer, button, now(), leftButton, 0u);
+            wl_proxy_marshal(pointer, button, now(), which, 0u);
             wl_proxy_marshal(pointer, frame);
         } else {
             std::cout << "unknown: " << line << std::endl;

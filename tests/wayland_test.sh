@@ -13,7 +13,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/convqvr-wayland.XXXXXX")
 trap 'cp "$work"/*.png "$work"/*.log "$results"/ 2>/dev/null; rm -rf "$work"' EXIT
 cp "$1" "$work/convqvr"
 cp "$2" "$work/wayland_input"
-cp "$here/wayland_test.py" "$here/atspi_session.py" "$here/form_sheet.py" "$work/"
+cp "$here/wayland_test.py" "$here/atspi_session.py" "$here/form_sheet.py" "$here/scenario.py" \
+    "$here/scenario.txt" "$work/"
 cp "$CONVQVR_FORM" "$work/form.txt"
 export CONVQVR_FORM=$work/form.txt
 run=()

@@ -43,6 +43,19 @@ std::size_t characterCount(std::u16string_view text)
     return count;
 }
 
+std::string utf8(std::u16string_view text)
+{
+    std::string bytes;
+    forEachCharacter(text, [&bytes](char32_t c) {
+        const unsigned char lead[] = {0, 0xC0, 0xE0, 0xF0};
+        const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        bytes += char(lead[extra] | (c >> (6 * extra)));
+        for (int k = extra - 1; k >= 0; --k)
+            bytes += char(0x80 | ((c >> (6 * k)) & 0x3F));
+    });
+    return bytes;
+}
+
 std::u16string convertText(std::u16string_view text)
 {
     std::u32string characters;

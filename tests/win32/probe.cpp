@@ -23,7 +23,7 @@ const std::wstring formName(form::name.begin(), form::name.end());
 
 std::string utf8(const std::wstring &text)
 {
-    return ::utf8(
+    return form::utf8(
         std::u16string_view(reinterpret_cast<const char16_t *>(text.data()), text.size()));
 }
 

@@ -1,0 +1,117 @@
+#!/usr/bin/python3
+"""The Windows program end to end under Wine, inside xvfb.sh at the same
+density: what it imports, its version block, where each control stands,
+Quitter, and at 96 dpi the session every platform plays: real X keystrokes
+and clicks (xdotool), the box and the result read back after every step by
+the probe, a Windows program. Wine's clipboard is the X clipboard, which
+xclip sets and reads. A paste is also made through the box's own menu, its
+entry found by its place, not its words: Windows lays out an edit box's
+menu as Undo, then Cut, Copy, Paste.
+
+Usage: program_test.py PROGRAM PROBE PREFIX DPI OBJDUMP
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from form_sheet import centre, parse  # noqa: E402
+from scenario import check, failures, play, wait  # noqa: E402
+
+# The form's pixels at 96 dpi: the layout's own expected values.
+LAYOUT = {"Label1": (16, 8, 121, 17), "nhc": (24, 24, 81, 24), "Label2": (16, 56, 177, 25),
+          "qvr": (16, 80, 177, 33), "Label3": (8, 120, 201, 41), "Quitter": (128, 32, 65, 17)}
+VERSION = """FILEVERSION 6.0.0.0
+Translation 040C 04B0
+FileVersion=6.00
+ProductVersion=6.00
+ProductName=Conversion QVR
+FileDescription=Conversion des numéros de téléphone à 8 chiffres
+CompanyName=Les auteurs de Conversion QVR
+OriginalFilename=convqvr.exe
+"""
+
+
+def main(program, probe_program, prefix, dpi, objdump):
+    dpi = int(dpi)
+    wine = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine.sh"), f"{prefix}-{dpi}", str(dpi)]
+    def run(*words):
+        # Into a file, not a pipe: helpers that Wine starts meanwhile would
+        # hold a pipe open long after the probe is done.
+        with tempfile.TemporaryFile() as out:
+            done = subprocess.run(wine + [probe_program, *words], stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=60)
+            out.seek(0)
+            done.stdout = out.read().decode().replace("\r", "")
+        return done
+
+    probe = lambda *words: run(*words).stdout
+    dlls = sorted(line.split()[-1].upper() for line in subprocess.run(
+        [objdump, "-p", program], capture_output=True, text=True).stdout.splitlines() if "DLL Name:" in line)
+    check(dlls == ["COMCTL32.DLL", "GDI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL"],
+          f"only Windows' own DLLs: {dlls}")
+    version = probe("version", "Z:" + program.replace("/", "\\"))
+    check(version == VERSION, f"the version block: {version!r}")
+    title, places = parse(probe("form").splitlines())
+
+    process = subprocess.Popen(wine + [program])
+    try:
+        if not check(run("wait").returncode == 0, f"a window titled '{title}' shows"):
+            return
+        # Where each control stands at this density: scaled and rounded as MulDiv does.
+        scale = lambda pixels: (pixels * dpi + 48) // 96
+        layout = [line.split() for line in probe("layout").splitlines()]
+        got = {words[0]: tuple(map(int, words[1:])) for words in layout}
+        origin = got.pop("origin")
+        want = {name: tuple(map(scale, place)) for name, place in LAYOUT.items()}
+        want["client"] = (scale(210), scale(161))
+        check(got == want, f"the layout at {dpi} dpi: {got}")
+        window = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], capture_output=True,
+                                text=True, check=True).stdout.split()[0]
+        xdotool = lambda *words: subprocess.run(["xdotool", *words], check=True)
+        xdotool("windowfocus", window)
+
+        def click(name, button="1"):
+            x, y = centre(places, name)
+            xdotool("mousemove", str(origin[0] + scale(x)), str(origin[1] + scale(y)), "click", button)
+
+        def menu(name, downs):
+            click(name, "3")
+            if run("menu").returncode:
+                raise RuntimeError(f"the menu of {name} did not show")
+            xdotool("key", *["Down"] * downs, "Return")
+
+        read = lambda: tuple((probe("texts").splitlines() + ["", ""])[:2])
+
+        def do(action, argument):
+            if action in ("type", "key"):
+                xdotool(action, argument)
+            elif action in ("click", "quit"):
+                click(argument)
+            elif action == "paste":
+                subprocess.run(["xclip", "-selection", "clipboard"], input=argument.encode(), check=True)
+                menu("nhc", 4)
+                check(wait(5, lambda: read()[0] == argument), "the box's own menu pastes")
+                click("nhc")  # empties it again, for the shortcut
+                xdotool("key", "ctrl+v")
+            elif action == "copy":
+                menu(argument, 1)
+
+        if dpi != 96:  # the layout alone at other densities
+            do("quit", "Quitter")
+            wait(10, lambda: process.poll() is not None)
+            check(process.poll() == 0, f"Quitter ends the program with status {process.poll()}")
+            return
+        clipboard = lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"],
+                                           capture_output=True, text=True).stdout
+        play(do, read, clipboard, process.poll)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+
+if __name__ == "__main__":
+    main(*sys.argv[1:6])
+    sys.exit(1 if failures else 0)
