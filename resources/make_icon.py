@@ -147,7 +147,8 @@ def ico(images):
 
 if __name__ == "__main__":
     out = sys.argv[1]
-    drawn = {size: render(size) for size in (16, 32, 48, 64)}
+    # 192 and 512: the sizes an installable web app names in its manifest.
+    drawn = {size: render(size) for size in (16, 32, 48, 64, 192, 512)}
     for size, pixels in drawn.items():
         with open(os.path.join(out, f"convqvr-{size}.png"), "wb") as f:
             f.write(png(pixels))

@@ -3,8 +3,10 @@
 BMP or PNG with a 65-colour palette (13 shades of sky, each mixed with white in 5
 steps), ordered-dithered so that the few colours read as smooth gradients.
 
-Usage: make_sky.py OUT.bmp|OUT.png [SCALE]
+Usage: make_sky.py OUT.bmp|OUT.png [SCALE [WIDTH HEIGHT]]
 SCALE 2 draws the same sky at twice the size, for screens of twice the density.
+WIDTH HEIGHT keep only that top-left corner (in pixels at SCALE 1), all that a
+window of that size shows: the browser's page carries no more than that.
 """
 import math
 import struct
@@ -109,5 +111,8 @@ def write_png(path, width, height, rows, colours):
 if __name__ == "__main__":
     scale = int(sys.argv[2]) if len(sys.argv) > 2 else 1
     width, height, rows = draw(scale)
+    if len(sys.argv) > 4:
+        width, height = int(sys.argv[3]) * scale, int(sys.argv[4]) * scale
+        rows = [row[:width] for row in rows[:height]]
     write = write_png if sys.argv[1].endswith(".png") else write_bmp
     write(sys.argv[1], width, height, rows, palette())

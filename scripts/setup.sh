@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever the build needs (with --tests, the
-# tests too; with --package and --windows, the tools that make the Debian
-# package and the Windows program) and the machine
-# lacks; does nothing when all of it is there.
+# tests too; with --package, --windows and --web, the tools that make the
+# Debian package, the Windows program and the page for browsers) and the
+# machine lacks; does nothing when all of it is there.
 # Works on Debian 12 and 13: every name below exists on both, and the one
 # that carries a version (clang's runtime) is read from what apt offers.
 set -euo pipefail
@@ -12,6 +12,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation qt6-translations-l10n)
 package_tools=(build-essential debhelper dpkg-dev git)
 windows_tools=(g++-mingw-w64-x86-64-posix googletest zip)
+web_tools=(emscripten)
 test_tools=(
     libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
     xvfb xauth xdotool xclip x11-utils strace
@@ -22,6 +23,7 @@ test_tools=(
     clang
     "${package_tools[@]}" lintian devscripts
     "${windows_tools[@]}" wine64 fonts-wine
+    "${web_tools[@]}" chromium chromium-driver python3-selenium python3-pil
 )
 tests=false
 for role in "$@"; do
@@ -29,7 +31,8 @@ for role in "$@"; do
         --tests) tests=true; packages+=("${test_tools[@]}") ;;
         --package) packages+=("${package_tools[@]}") ;;
         --windows) packages+=("${windows_tools[@]}") ;;
-        *) echo "usage: setup.sh [--tests] [--package] [--windows]" >&2; exit 2 ;;
+        --web) packages+=("${web_tools[@]}") ;;
+        *) echo "usage: setup.sh [--tests] [--package] [--windows] [--web]" >&2; exit 2 ;;
     esac
 done
 

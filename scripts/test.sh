@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: once in
 # the optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the Windows program, cross-built, under Wine.
+# the Windows program, cross-built, under Wine, and the page in Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,14 +13,17 @@ took() {
 
 scripts/setup.sh --tests
 took "setup"
-for preset in default sanitize windows; do
+# Emscripten's tools look for their node modules where Debian keeps them.
+export NODE_PATH=/usr/share/nodejs
+presets=(default sanitize windows web)
+for preset in "${presets[@]}"; do
     echo "== $preset build"
     cmake --preset "$preset"
     cmake --build --preset "$preset"
     took "$preset build"
 done
 status=0
-for preset in default sanitize windows; do
+for preset in "${presets[@]}"; do
     echo "== $preset tests"
     ctest --preset "$preset" || status=1
     took "$preset tests"

@@ -1,0 +1,119 @@
+// The form's handlers in the page, over the rules compiled to WebAssembly.
+"use strict";
+
+Convqvr().then((rules) => {
+    const nhc = document.getElementById("nhc");
+    const qvr = document.getElementById("qvr");
+    const Quitter = document.getElementById("Quitter");
+    const menu = document.getElementById("menu");
+
+    // Texts cross into the module as UTF-16, as the page holds them.
+    const withText = (text, use) => {
+        const bytes = (text.length + 1) * 2;
+        const at = rules._malloc(bytes);
+        rules.stringToUTF16(text, at, bytes);
+        try {
+            return use(at, text.length);
+        } finally {
+            rules._free(at);
+        }
+    };
+    const count = (text) => withText(text, (at, length) => rules._convqvr_count(at, length));
+
+    // The code of one typed character, or 0 once it is discarded; `pending`
+    // is what the same keystroke has already typed into the box.
+    function nhc_KeyPress(KeyAscii, pending = "") {
+        return rules._convqvr_filter(KeyAscii, count(nhc.value + pending));
+    }
+
+    function nhc_Change() {
+        const shown = withText(nhc.value, (at, length) => rules._convqvr_convert(at, length));
+        qvr.textContent = rules.UTF16ToString(shown, rules._convqvr_shown_length() * 2);
+    }
+
+    function nhc_Click() {
+        nhc.value = "";
+        nhc_Change();
+    }
+
+    function Quitter_Click() {
+        window.close();
+    }
+
+    // Whatever would enter the box by typing, from a keyboard, a phone's
+    // keyboard or an input method, goes through nhc_KeyPress one character
+    // at a time. A paste is not typing, and a drop is refused.
+    nhc.addEventListener("beforeinput", (event) => {
+        if (event.inputType === "insertFromDrop") {
+            event.preventDefault();
+            return;
+        }
+        const typed = event.inputType === "insertText" || event.inputType === "insertReplacementText";
+        if (!typed || event.data === null)
+            return;
+        let taken = "";
+        for (const character of event.data) {
+            if (nhc_KeyPress(character.codePointAt(0), taken) !== 0)
+                taken += character;
+        }
+        if (taken === event.data)
+            return;
+        event.preventDefault();
+        if (taken !== "")
+            document.execCommand("insertText", false, taken);
+    });
+    // An input method's text arrives when composed: the box keeps what the
+    // filter lets through.
+    let composing = "";
+    nhc.addEventListener("compositionstart", () => {
+        composing = nhc.value;
+    });
+    nhc.addEventListener("compositionend", (event) => {
+        const composed = nhc.value;
+        nhc.value = composing;
+        let taken = "";
+        for (const character of event.data || "") {
+            if (nhc_KeyPress(character.codePointAt(0), taken) !== 0)
+                taken += character;
+        }
+        nhc.value = taken === event.data ? composed : composing + taken;
+        nhc_Change();
+    });
+    nhc.addEventListener("input", nhc_Change);
+    nhc.addEventListener("pointerdown", (event) => {
+        if (event.button === 0)
+            nhc_Click();
+    });
+    Quitter.addEventListener("click", Quitter_Click);
+
+    // The result's menu copies the selection in it, or the whole result.
+    qvr.addEventListener("contextmenu", (event) => {
+        event.preventDefault();
+        menu.style.left = `${event.clientX}px`;
+        menu.style.top = `${event.clientY}px`;
+        menu.hidden = false;
+        menu.querySelector("button").focus();
+    });
+    menu.querySelector("button").addEventListener("click", () => {
+        const selection = window.getSelection();
+        const selected = qvr.contains(selection.anchorNode) ? selection.toString() : "";
+        const text = selected || qvr.textContent;
+        menu.hidden = true;
+        nhc.focus();
+        if (text !== "")
+            navigator.clipboard.writeText(text);
+    });
+    for (const closing of ["pointerdown", "keydown"]) {
+        document.addEventListener(closing, (event) => {
+            if (!menu.hidden && !menu.contains(event.target) || event.key === "Escape")
+                menu.hidden = true;
+        });
+    }
+
+    if ("serviceWorker" in navigator && location.protocol.startsWith("http"))
+        navigator.serviceWorker.register("sw.js");
+    nhc.focus();
+    // Marked for tests and measurements: the form now answers.
+    document.documentElement.dataset.ready = "";
+    performance.mark("ready");
+});
