@@ -20,15 +20,27 @@ Convqvr().then((rules) => {
     };
     const count = (text) => withText(text, (at, length) => rules._convqvr_count(at, length));
 
-    // The code of one typed character, or 0 once it is discarded; `pending`
-    // is what the same keystroke has already typed into the box.
-    function nhc_KeyPress(KeyAscii, pending = "") {
-        return rules._convqvr_filter(KeyAscii, count(nhc.value + pending));
+    // The code of one typed character, or 0 once it is discarded; `before`
+    // is the box's text before the character is taken.
+    function nhc_KeyPress(KeyAscii, before = nhc.value) {
+        return rules._convqvr_filter(KeyAscii, count(before));
     }
 
+    // What of `typed` the key filter lets into a box that holds `before`.
+    const filtered = (typed, before) => {
+        let taken = "";
+        for (const character of typed) {
+            if (nhc_KeyPress(character.codePointAt(0), before + taken) !== 0)
+                taken += character;
+        }
+        return taken;
+    };
+
+    let previous = ""; // the box's text after the last change
     function nhc_Change() {
         const shown = withText(nhc.value, (at, length) => rules._convqvr_convert(at, length));
         qvr.textContent = rules.UTF16ToString(shown, rules._convqvr_shown_length() * 2);
+        previous = nhc.value;
     }
 
     function nhc_Click() {
@@ -48,38 +60,45 @@ Convqvr().then((rules) => {
             event.preventDefault();
             return;
         }
-        const typed = event.inputType === "insertText" || event.inputType === "insertReplacementText";
-        if (!typed || event.data === null)
+        if (!typing(event) || event.data === null)
             return;
-        let taken = "";
-        for (const character of event.data) {
-            if (nhc_KeyPress(character.codePointAt(0), taken) !== 0)
-                taken += character;
-        }
+        const taken = filtered(event.data, nhc.value);
         if (taken === event.data)
             return;
         event.preventDefault();
         if (taken !== "")
             document.execCommand("insertText", false, taken);
     });
-    // An input method's text arrives when composed: the box keeps what the
-    // filter lets through.
-    let composing = "";
-    nhc.addEventListener("compositionstart", () => {
-        composing = nhc.value;
-    });
-    nhc.addEventListener("compositionend", (event) => {
-        const composed = nhc.value;
-        nhc.value = composing;
-        let taken = "";
-        for (const character of event.data || "") {
-            if (nhc_KeyPress(character.codePointAt(0), taken) !== 0)
-                taken += character;
+    const typing = (event) => ["insertText", "insertReplacementText", "insertCompositionText"]
+        .includes(event.inputType);
+    // Some text comes in with no beforeinput that can be refused: an input
+    // method's commit, some phone keyboards. What it added is filtered after.
+    const refilter = () => {
+        const now = nhc.value;
+        let start = 0, end = 0;
+        while (start < previous.length && now[start] === previous[start])
+            ++start;
+        while (end < previous.length - start && end < now.length - start
+            && now[now.length - 1 - end] === previous[previous.length - 1 - end])
+            ++end;
+        const added = now.slice(start, now.length - end);
+        const taken = filtered(added, previous);
+        if (taken !== added) {
+            nhc.value = now.slice(0, start) + taken + now.slice(now.length - end);
+            nhc.setSelectionRange(start + taken.length, start + taken.length);
         }
-        nhc.value = taken === event.data ? composed : composing + taken;
+    };
+    nhc.addEventListener("input", (event) => {
+        if (event.isComposing)
+            return; // the text being composed is shown as it is until committed
+        if (typing(event))
+            refilter();
         nhc_Change();
     });
-    nhc.addEventListener("input", nhc_Change);
+    nhc.addEventListener("compositionend", () => {
+        refilter();
+        nhc_Change();
+    });
     nhc.addEventListener("pointerdown", (event) => {
         if (event.button === 0)
             nhc_Click();

@@ -25,6 +25,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from scenario import check, failures, play, wait  # noqa: E402
 
 KEYS = {"BackSpace": Keys.BACKSPACE, "Home": Keys.HOME, "Delete": Keys.DELETE, "Right": Keys.RIGHT}
+# The form's places in CSS pixels at 100 %: the layout's own expected values.
+LAYOUT = {"Convqvr": (0, 0, 210, 161), "Label1": (16, 8, 121, 17), "nhc": (24, 24, 81, 24),
+          "Label2": (16, 56, 177, 25), "qvr": (16, 80, 177, 33), "Label3": (8, 120, 201, 41),
+          "Quitter": (128, 32, 65, 17)}
 
 
 def browser(work):
@@ -57,6 +61,20 @@ def session(driver, url):
     check(driver.switch_to.active_element.get_attribute("id") == "nhc", "the box has the focus at start")
     element = lambda name: driver.find_element(By.ID, name)
     actions = lambda: ActionChains(driver)
+    places = {name: tuple(element(name).rect[k] for k in ("x", "y", "width", "height")) for name in LAYOUT}
+    check(places == LAYOUT, f"the layout: {places}")
+    focused = []
+    actions().send_keys(Keys.TAB).perform()
+    focused.append(driver.switch_to.active_element.get_attribute("id"))
+    actions().key_down(Keys.SHIFT).send_keys(Keys.TAB).key_up(Keys.SHIFT).perform()
+    focused.append(driver.switch_to.active_element.get_attribute("id"))
+    check(focused == ["Quitter", "nhc"], f"Tab goes from the box to Quitter and back: {focused}")
+    # Text that comes whole, as a phone's keyboard or an input method sends it,
+    # is filtered a character at a time.
+    driver.execute_cdp_cmd("Input.insertText", {"text": "4a5b123456789"})
+    check(wait(5, lambda: element("nhc").get_attribute("value") == "45123456"),
+          f"text typed whole is filtered: {element('nhc').get_attribute('value')!r}")
+    actions().click(element("nhc")).perform()
 
     def do(action, argument):
         if action == "type":
