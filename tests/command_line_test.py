@@ -11,8 +11,10 @@ and cmd's redirection is tried too.
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 
 failures = []
 
@@ -59,6 +61,8 @@ def main(argv):
     # command line loads no toolkit, so none of it matters.
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     env["QT_QPA_PLATFORM"] = "nonexistent"
+    if crlf:  # Wine 10 complains on standard error without a runtime folder
+        env["XDG_RUNTIME_DIR"] = runtime = tempfile.mkdtemp(prefix="convqvr-runtime-")
     end = "\r\n" if crlf else "\n"
 
     def run(arguments, given, stdout=subprocess.PIPE):
@@ -113,6 +117,7 @@ def main(argv):
             got = redirected.read()
         os.remove(target)
         check(got == b"04.42.12.34.56\r\n0800.12.34.56.\r\n", f"cmd's redirection: {got!r}")
+        shutil.rmtree(runtime)
 
 
 if __name__ == "__main__":
