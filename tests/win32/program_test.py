@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """The Windows program end to end under Wine, inside xvfb.sh at the same
-density: what it imports, its version block, where each control stands,
+density: what it imports, its size and header, its version block, where each control stands,
 Quitter, and at 96 dpi the session every platform plays: real X keystrokes
 and clicks (xdotool), the box and the result read back after every step by
 the probe, a Windows program. Wine's clipboard is the X clipboard, which
@@ -11,6 +11,7 @@ menu as Undo, then Cut, Copy, Paste.
 Usage: program_test.py PROGRAM PROBE PREFIX DPI OBJDUMP
 """
 import os
+import struct
 import subprocess
 import sys
 import tempfile
@@ -51,6 +52,13 @@ def main(program, probe_program, prefix, dpi, objdump):
         [objdump, "-p", program], capture_output=True, text=True).stdout.splitlines() if "DLL Name:" in line)
     check(dlls == ["COMCTL32.DLL", "GDI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL"],
           f"only Windows' own DLLs: {dlls}")
+    # The picture is 300 KB of it; the rest is the program and what it uses
+    # of the runtime. A link time in the header would change every build.
+    with open(program, "rb") as exe:
+        header = exe.read(4096)
+    stamp, = struct.unpack_from("<I", header, struct.unpack_from("<I", header, 0x3C)[0] + 8)
+    size = os.path.getsize(program)
+    check(size <= 400 * 1024 and stamp == 0, f"at most 400 KB and no link time: {size} bytes, stamp {stamp}")
     version = probe("version", "Z:" + program.replace("/", "\\"))
     check(version == VERSION, f"the version block: {version!r}")
     title, places = parse(probe("form").splitlines())
