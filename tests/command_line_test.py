@@ -4,10 +4,12 @@ with the output, the error text and the exit status each must give; then a
 large input streamed through, a full disk and a reader that goes away.
 
 Usage: command_line_test.py --install BUILD_DIR SCRATCH_DIR
+       command_line_test.py --installed PROGRAM
        command_line_test.py --windows WINE...
 --install: installs the build into SCRATCH_DIR and runs the installed
-convqvr. --windows: WINE... runs convqvr.com under Wine; lines end with CRLF,
-and cmd's redirection is tried too.
+convqvr. --installed: runs PROGRAM, installed already. --windows: WINE...
+runs convqvr.com under Wine; lines end with CRLF, and cmd's redirection is
+tried too.
 """
 import os
 import re
@@ -50,7 +52,7 @@ def check(condition, what):
 
 def main(argv):
     crlf = argv[0] == "--windows"
-    if crlf:
+    if argv[0] in ("--windows", "--installed"):
         program = argv[1:]
     else:
         build, scratch = argv[1:3]
