@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the page for browsers with Debian's Emscripten: one self-contained
 # file to open from disk, and a folder for any static web host (installable,
-# usable offline). Prints the single file's path last.
+# usable offline), with the SHA256SUMS of both. Prints the single file's path
+# last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/reproducible.sh
 
 scripts/setup.sh --web >&2
 # Emscripten's tools look for their node modules where Debian keeps them; a
@@ -11,5 +13,8 @@ scripts/setup.sh --web >&2
 export NODE_PATH=/usr/share/nodejs
 cmake --preset web >&2
 cmake --build --preset web >&2
-echo "served folder: $PWD/build/web/web/served" >&2
-echo "$PWD/build/web/web/conversion-qvr.html"
+web=$PWD/build/web/web
+mapfile -t served < <(cd "$web" && find served -type f | LC_ALL=C sort)
+checksums "$web" conversion-qvr.html "${served[@]}"
+echo "served folder: $web/served" >&2
+echo "$web/conversion-qvr.html"

@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program and its command line with MinGW-w64 and
-# packs them in a zip with a short French text for Windows users; prints the
-# path of the .exe last.
+# Cross-builds the Windows program and its command line with MinGW-w64, and
+# puts in build/windows/release what a Windows user downloads: the two
+# programs, a short French text for them, all three in a zip, and their
+# SHA256SUMS. Prints the path of the .exe last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/reproducible.sh
 
 scripts/setup.sh --windows >&2
 cmake --preset windows >&2
 cmake --build --preset windows --target convqvr convqvr_console >&2
-exe=$PWD/build/windows/win32/convqvr.exe
 version=$(sed -n 's/^project(ConversionQVR VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-zip=$PWD/build/windows/conversion-qvr-$version-windows.zip
-rm -f "$zip"
-(cd "$(dirname "$exe")" && zip -q -j "$zip" "$exe" convqvr.com "$OLDPWD/win32/LISEZMOI.txt")
-echo "zip: $zip" >&2
-echo "$exe"
+release=$PWD/build/windows/release
+zip=conversion-qvr-$version-windows.zip
+files=(convqvr.exe convqvr.com LISEZMOI.txt)
+rm -rf "$release"
+mkdir -p "$release"
+install -m 0755 build/windows/win32/convqvr.exe build/windows/win32/convqvr.com "$release"
+install -m 0644 win32/LISEZMOI.txt "$release"
+# The zip keeps each file's mode and time (in local time, hence UTC here) and
+# its order: all three are fixed, and owners and extra times are left out.
+touch -d "@$SOURCE_DATE_EPOCH" "${files[@]/#/$release/}"
+(cd "$release" && TZ=UTC zip -q -X "$zip" "${files[@]}")
+checksums "$release" "${files[@]}" "$zip"
+echo "$release/convqvr.exe"
