@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever the build needs (with --tests, the
 # tests too; with --package, --windows and --web, the tools that make the
-# Debian package, the Windows program and the page for browsers) and the
+# Debian package, the Windows program and the page for browsers; with
+# --reproduce, those that compare two builds) and the
 # machine lacks; does nothing when all of it is there.
 # Works on Debian 12 and 13: every name below exists on both, and the one
 # that carries a version (clang's runtime) is read from what apt offers.
@@ -13,6 +14,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation qt6-tra
 package_tools=(build-essential debhelper dpkg-dev git)
 windows_tools=(g++-mingw-w64-x86-64-posix googletest zip)
 web_tools=(emscripten)
+reproduce_tools=(diffoscope-minimal reprotest faketime)
 test_tools=(
     libgtest-dev libbenchmark-dev libphonenumber-dev libx11-dev libxdamage-dev
     xvfb xauth xdotool xclip x11-utils strace
@@ -32,7 +34,8 @@ for role in "$@"; do
         --package) packages+=("${package_tools[@]}") ;;
         --windows) packages+=("${windows_tools[@]}") ;;
         --web) packages+=("${web_tools[@]}") ;;
-        *) echo "usage: setup.sh [--tests] [--package] [--windows] [--web]" >&2; exit 2 ;;
+        --reproduce) packages+=("${reproduce_tools[@]}") ;;
+        *) echo "usage: setup.sh [--tests] [--package] [--windows] [--web] [--reproduce]" >&2; exit 2 ;;
     esac
 done
 
