@@ -79,7 +79,7 @@ compare build/windows/release
 compare build/web/web
 if $reprotest; then
     tree=$(cd "$first" && scripts/package.sh --source-only 2>>"$first.log")
-    # Files read in another order needs FUSE, and another user an account of
+    # Reading files in another order needs FUSE, and another user an account of
     # its own: the second build above has varied the user already. Other
     # host and domain names need a user namespace, which a chroot cannot make.
     vary=+all,-fileordering,-user_group
