@@ -2,9 +2,9 @@
 # Proves that the same commit always makes the same bytes: the committed tree
 # is cloned twice and each clone makes the Windows release, the page for
 # browsers and the Debian package with the build scripts. The second clone
-# lies elsewhere and deeper, with other file times, and is built later, by
-# another user (when run as root), with another umask, locale, time zone,
-# home and number of jobs. Every file of both SHA256SUMS must match;
+# lies elsewhere and deeper, with other file times, and is built with a
+# clock 398 days ahead, by another user (when run as root), with another
+# umask, locale, time zone, home and number of jobs. Every file of both SHA256SUMS must match;
 # diffoscope shows any that differs.
 # With --reprotest, the Debian package is made twice by Debian's reprotest
 # instead, which also varies the clock, the kernel, the host name and more.
@@ -32,7 +32,7 @@ echo "== reproducing $(git rev-parse --short HEAD)"
 # build CLONE: the three builds; their output goes to CLONE.log.
 build() {
     local scripts=(build-windows.sh build-web.sh)
-    echo "-- building in $1 as user $(id -u), umask $(umask), TZ=$TZ, locale ${LC_ALL:-$LANG}, at $(date -u +%T)"
+    echo "-- building in $1 as user $(id -u), umask $(umask), TZ=$TZ, locale ${LC_ALL:-$LANG}, on $(date -u '+%F %T')"
     $reprotest || scripts+=(package.sh)
     for script in "${scripts[@]}"; do
         "$1/scripts/$script" >>"$1.log" 2>&1 \
@@ -56,7 +56,7 @@ fi
  unset LC_ALL
  export HOME=$work/second/home TZ='<+1345>-13:45' LANG=fr_FR.UTF-8 LANGUAGE=fr
  export CMAKE_BUILD_PARALLEL_LEVEL=1 DEB_BUILD_OPTIONS=parallel=1
- "${as[@]}" bash -c "$(declare -f build); reprotest=$reprotest build $second")
+ "${as[@]}" faketime -f +398d bash -c "$(declare -f build); reprotest=$reprotest build $second")
 
 # compare FOLDER: the files listed in FOLDER/SHA256SUMS of both builds.
 status=0
