@@ -1,12 +1,12 @@
 #!/usr/bin/python3
 """The Windows program end to end under Wine, inside xvfb.sh at the same
-density: what it imports, its size and header, its version block, where each control stands,
-Quitter, and at 96 dpi the session every platform plays: real X keystrokes
-and clicks (xdotool), the box and the result read back after every step by
-the probe, a Windows program. Wine's clipboard is the X clipboard, which
-xclip sets and reads. A paste is also made through the box's own menu, its
-entry found by its place, not its words: Windows lays out an edit box's
-menu as Undo, then Cut, Copy, Paste.
+density: what it imports, its size and header, its version block, where each
+control stands, Quitter, and at 96 dpi the session every platform plays:
+real X keystrokes and clicks (xdotool), the box and the result read back
+after every step by the probe, a Windows program. Wine's clipboard is the X
+clipboard, which xclip sets and reads. A paste is also made through the
+box's own menu, its entry found by its place, not its words: Windows lays
+out an edit box's menu as Undo, then Cut, Copy, Paste.
 
 Usage: program_test.py PROGRAM PROBE PREFIX DPI OBJDUMP
 """
