@@ -26,7 +26,8 @@ constexpr Prefix P05{"05"};
 constexpr Prefix P06{"06"};
 
 // Rows: first digit of the number; columns: second digit.
-// no: the pair has no rule; x after a prefix: the pair itself is dropped.
+// no: the pair has no rule; x after a prefix: the pair itself is dropped;
+// empty: no prefix, the number stays whole (36).
 // clang-format off
 constexpr std::array<std::array<Prefix, 10>, 10> prefixTable{{
     //     0       1       2       3       4       5       6       7       8       9
@@ -84,7 +85,6 @@ void append(std::basic_string_view<Char> input, std::basic_string<Char> &out)
         }
         if (isShortNumber(digits))
             prefix = {};
-        // The pair 36 keeps the whole number; its table entry is already empty.
     }
 
     if (digits.size() > 2 && is(digits.substr(0, 3), "161")) {
@@ -112,16 +112,11 @@ void append(std::basic_string_view<Char> input, std::basic_string<Char> &out)
         Char *at = composed.data();
         for (char c : prefix) // two or four: no call to copy them
             *at++ = Char(c);
-        if (digits.size() >= 8) { // a whole number, the common case
-            for (std::size_t k = 0; k < 8; k += 2)
-                at = std::copy_n(std::array{Char('.'), digits[k], digits[k + 1]}.data(), 3, at);
-        } else {
-            for (std::size_t k = 0; k < 8; ++k) {
-                if (k % 2 == 0)
-                    *at++ = Char('.');
-                if (k < digits.size())
-                    *at++ = digits[k];
-            }
+        for (std::size_t k = 0; k < 8; ++k) {
+            if (k % 2 == 0)
+                *at++ = Char('.');
+            if (k < digits.size())
+                *at++ = digits[k];
         }
         out.append(composed.data(), std::size_t(at - composed.data()));
     }
