@@ -5,7 +5,7 @@
 #pragma once
 
 #include <form/declaration.h>
-#include <form/form.h>
+#include <form/utf8.h>
 
 #include <cstdio>
 #include <string>

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::u32string result = conversion::convert(input);
     if (!isKnownForm(input, result) || conversion::convert(input) != result) {
         std::fprintf(stderr, "unexpected result\n  input:  %s\n  result: %s\n",
-            toUtf8(input).c_str(), toUtf8(result).c_str());
+            form::utf8(input).c_str(), form::utf8(result).c_str());
         std::abort();
     }
     return 0;

@@ -1,33 +1,12 @@
 // What any result of the conversion may look like, checked without the prefix table.
 #pragma once
 
+#include <form/utf8.h>
+
 #include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
-
-inline std::string toUtf8(std::u32string_view text)
-{
-    std::string out;
-    for (char32_t c : text) {
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 // Four pieces of at most two characters, each after a dot.
 inline std::u32string inPairs(std::u32string_view rest)

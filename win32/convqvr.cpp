@@ -49,17 +49,6 @@ Native native(form::Kind kind)
     return {};
 }
 
-ControlId idOf(std::string_view name)
-{
-    ControlId id = Label1;
-    for (const form::Control &c : form::controls) {
-        if (c.name == name)
-            return id;
-        id = ControlId(id + 1);
-    }
-    return id;
-}
-
 int scaled(int pixels, UINT dpi)
 {
     return MulDiv(pixels, int(dpi), 96);
@@ -202,11 +191,12 @@ void Convqvr::onCreate()
     const Gdi<HBITMAP> picture(
         static_cast<HBITMAP>(LoadImageW(instance, L"SKY", IMAGE_BITMAP, 0, 0, 0)));
     sky.reset(CreatePatternBrush(picture.get()));
+    ControlId id = firstId;
     for (const form::Control &c : form::controls) {
         const Native made = native(c.kind);
         HWND handle = CreateWindowExW(made.extendedStyle, made.windowClass, wide(c.text),
             WS_CHILD | WS_VISIBLE | made.style, 0, 0, 0, 0, window,
-            reinterpret_cast<HMENU>(INT_PTR(idOf(c.name))), instance, nullptr);
+            reinterpret_cast<HMENU>(INT_PTR(id++)), instance, nullptr);
         backings.emplace_back(c.backing ? CreateSolidBrush(colour(*c.backing)) : nullptr);
         if (c.kind == form::Kind::Result)
             SetWindowSubclass(handle, resultProc, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -224,8 +214,9 @@ void Convqvr::layOut(UINT dpi)
     density = dpi;
     // The old fonts go only once no control uses them.
     std::vector<Gdi<HFONT>> scaledFonts;
+    ControlId id = firstId;
     for (const form::Control &c : form::controls) {
-        HWND handle = control(idOf(c.name));
+        HWND handle = control(id++);
         SetWindowPos(handle, nullptr, scaled(c.place.left, dpi), scaled(c.place.top, dpi),
             scaled(c.place.width, dpi), scaled(c.place.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
         scaledFonts.emplace_back(makeFont(dpi, c.font));
@@ -242,15 +233,16 @@ void Convqvr::layOut(UINT dpi)
 LRESULT Convqvr::onColour(UINT message, HDC dc, HWND child)
 {
     const int id = GetDlgCtrlID(child);
-    if (plain || id < Label1 || id > Quitter)
+    const auto index = std::size_t(id - firstId);
+    if (plain || id < firstId || index >= form::controlCount)
         return DefWindowProcW(
             window, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
-    const form::Control &c = form::controls[id - Label1];
+    const form::Control &c = form::controls[index];
     if (c.ink)
         SetTextColor(dc, colour(*c.ink));
     if (c.backing) {
         SetBkColor(dc, colour(*c.backing));
-        return reinterpret_cast<LRESULT>(backings[size_t(id - Label1)].get());
+        return reinterpret_cast<LRESULT>(backings[index].get());
     }
     // The labels are transparent: the sky shows through, as in the window.
     POINT corner = {0, 0};

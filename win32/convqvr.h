@@ -10,11 +10,14 @@
 #include <type_traits>
 #include <vector>
 
-// The controls' identifiers carry the controls' names, in the form's order.
-enum ControlId : int { Label1 = 101, nhc, Label2, qvr, Label3, Quitter };
-static_assert(form::controls[nhc - Label1].name == "nhc"
-    && form::controls[qvr - Label1].name == "qvr"
-    && form::controls[Quitter - Label1].name == "Quitter");
+// A control's identifier is its place in the form, from 101 on.
+using ControlId = int;
+inline constexpr ControlId firstId = 101;
+consteval ControlId idOf(std::string_view name)
+{
+    return firstId + ControlId(form::indexOf(name));
+}
+inline constexpr ControlId nhc = idOf("nhc"), qvr = idOf("qvr"), Quitter = idOf("Quitter");
 
 class Convqvr
 {

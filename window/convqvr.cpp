@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFontDatabase>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -72,8 +73,8 @@ Convqvr::Convqvr(QWidget *parent)
     setObjectName(QLatin1StringView(form::name));
     setWindowTitle(qtext(form::title));
     QIcon icon;
-    for (int size : {16, 32, 48, 64})
-        icon.addFile(u":/convqvr/icons/convqvr-%1.png"_s.arg(size), QSize(size, size));
+    for (const QFileInfo &file : QDir(u":/convqvr/icons"_s).entryInfoList())
+        icon.addFile(file.filePath());
     setWindowIcon(icon);
     setFixedSize(form::width, form::height);
     // A window of fixed size offers no maximise button, on any frame.
@@ -110,14 +111,18 @@ Convqvr::Convqvr(QWidget *parent)
         widget->setFont(formFont(c.font));
         pinColours(widget, c);
     }
-    // Screen readers name the box after its label; the result is named by its
-    // own text and described by the label above it.
+    // Screen readers name a box after its label; the result is named by its
+    // own text and described by its label.
     for (const form::Control &c : form::controls) {
+        const form::Control *named = form::labelled(c);
+        if (!named)
+            continue;
         auto *label = findChild<QLabel *>(QLatin1StringView(c.name));
-        if (c.labels == "nhc")
-            label->setBuddy(nhc);
-        else if (c.labels == "qvr")
-            qvr->setAccessibleDescription(label->text());
+        QWidget *widget = findChild<QWidget *>(QLatin1StringView(named->name));
+        if (named->kind == form::Kind::Box)
+            label->setBuddy(widget);
+        else
+            widget->setAccessibleDescription(label->text());
     }
 
     // No limit of the box's own: the key filter limits what is typed, and a

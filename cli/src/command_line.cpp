@@ -4,6 +4,7 @@
 
 #include <cli/lines.h>
 #include <conversion/convert.h>
+#include <form/utf8.h>
 #include <form/version.h>
 
 #include <cerrno>
@@ -85,10 +86,10 @@ public:
 
     void convertText(std::string_view bytes, const char *where, std::size_t number)
     {
-        if (decodeUtf8(bytes, characters)) {
+        if (form::decodeUtf8(bytes, characters)) {
             shown.clear();
             conversion::appendConversion(characters, shown);
-            appendUtf8(shown, writer.open());
+            form::appendUtf8(shown, writer.open());
         } else {
             // The empty line keeps the output in step with the input.
             say(streams.err,

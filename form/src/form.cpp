@@ -1,5 +1,6 @@
 // The key filter and the UTF-16 side of the conversion.
 #include <form/form.h>
+#include <form/utf8.h>
 
 #include <conversion/convert.h>
 
@@ -24,6 +25,14 @@ template <typename Take> void forEachCharacter(std::u16string_view text, Take ta
     }
 }
 
+std::u32string characters(std::u16string_view text)
+{
+    std::u32string out;
+    out.reserve(text.size());
+    forEachCharacter(text, [&out](char32_t c) { out += c; });
+    return out;
+}
+
 } // namespace
 
 int filterKey(int keyAscii, std::size_t length)
@@ -45,25 +54,15 @@ std::size_t characterCount(std::u16string_view text)
 
 std::string utf8(std::u16string_view text)
 {
-    std::string bytes;
-    forEachCharacter(text, [&bytes](char32_t c) {
-        const unsigned char lead[] = {0, 0xC0, 0xE0, 0xF0};
-        const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-        bytes += char(lead[extra] | (c >> (6 * extra)));
-        for (int k = extra - 1; k >= 0; --k)
-            bytes += char(0x80 | ((c >> (6 * k)) & 0x3F));
-    });
-    return bytes;
+    return utf8(characters(text));
 }
 
 std::u16string convertText(std::u16string_view text)
 {
-    std::u32string characters;
-    characters.reserve(text.size());
-    forEachCharacter(text, [&characters](char32_t c) { characters += c; });
+    const std::u32string input = characters(text);
     std::u16string result;
-    result.reserve(characters.size() + 4);
-    for (char32_t c : conversion::convert(characters)) {
+    result.reserve(input.size() + 4);
+    for (char32_t c : conversion::convert(input)) {
         if (c >= 0x10000 && c <= 0x10FFFF) {
             result += char16_t(0xD800 + ((c - 0x10000) >> 10));
             result += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));

@@ -162,9 +162,9 @@ TEST_F(Win32Form, EveryTextFitsItsControl)
         std::wstring text;
         UINT format;
     } texts[] = {
-        {Label1, text(Label1), DT_SINGLELINE},
-        {Label2, text(Label2), DT_SINGLELINE},
-        {Label3, text(Label3), DT_WORDBREAK},
+        {idOf("Label1"), text(idOf("Label1")), DT_SINGLELINE},
+        {idOf("Label2"), text(idOf("Label2")), DT_SINGLELINE},
+        {idOf("Label3"), text(idOf("Label3")), DT_WORDBREAK},
         {Quitter, text(Quitter), DT_SINGLELINE},
         {nhc, L"88888888", DT_SINGLELINE},
         {qvr, L"0800.12.34.56.", DT_SINGLELINE},
@@ -279,8 +279,8 @@ TEST_F(Win32Form, HighContrastUsesTheSystemsColours)
         const auto result = pixels(control(qvr),
             [&](HDC dc) { SendMessageW(control(qvr), WM_PRINTCLIENT, WPARAM(dc), PRF_CLIENT); });
         COLORREF labelInk = 0;
-        pixels(control(Label1), [&](HDC dc) {
-            SendMessageW(window, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control(Label1)));
+        pixels(control(idOf("Label1")), [&](HDC dc) {
+            SendMessageW(window, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control(idOf("Label1"))));
             labelInk = GetTextColor(dc);
         });
         const COLORREF corner = background.front();

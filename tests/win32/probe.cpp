@@ -12,6 +12,8 @@
 #include "../form_sheet.h"
 #include "convqvr.h"
 
+#include <form/utf8.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -147,7 +149,7 @@ int wmain(int argc, wchar_t *argv[])
         RECT client;
         GetClientRect(window, &client);
         std::printf("client %ld %ld\n", client.right, client.bottom);
-        int id = Label1;
+        int id = firstId;
         for (const form::Control &c : form::controls) {
             RECT place;
             GetWindowRect(controlNamed(window, id++), &place);

@@ -45,10 +45,6 @@ private:
     int failure = 0;
 };
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool decodeUtf8(std::string_view bytes, std::u32string &characters);
-void appendUtf8(std::u32string_view characters, std::string &bytes);
-
 template <typename Take> bool forEachLine(std::FILE *in, Take take)
 {
     std::string block(blockSize, '\0');

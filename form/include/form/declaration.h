@@ -4,7 +4,9 @@
 
 #include <form/version.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -91,21 +93,35 @@ inline constexpr Control controls[] = {
 };
 // clang-format on
 
-// The control of that name; every name above exists.
-constexpr const Control &control(std::string_view controlName)
+inline constexpr std::size_t controlCount = std::size(controls);
+
+// The place of the control of that name in the form; a name that is not there
+// does not compile.
+consteval std::size_t indexOf(std::string_view controlName)
 {
-    for (const Control &c : controls) {
-        if (c.name == controlName)
-            return c;
-    }
-    return controls[0];
+    std::size_t i = 0;
+    while (controls[i].name != controlName)
+        ++i;
+    return i;
 }
 
-// Where a user clicks a control: its middle.
-constexpr Place centre(const Control &c)
+// The control that `label` names for screen readers, if any. Each stands
+// right after its label, as Windows screen readers expect.
+constexpr const Control *labelled(const Control &label)
 {
-    return {c.place.left + c.place.width / 2, c.place.top + c.place.height / 2, 0, 0};
+    for (std::size_t i = 0; i + 1 < controlCount; ++i) {
+        if (&controls[i] == &label && controls[i + 1].name == label.labels)
+            return &controls[i + 1];
+    }
+    return nullptr;
 }
+static_assert([] {
+    for (const Control &c : controls) {
+        if (!c.labels.empty() && !labelled(c))
+            return false;
+    }
+    return true;
+}());
 
 // The clipboard shortcuts act on the box itself on every front-end: they are
 // never typed. Every other key that types a character goes to the key filter.

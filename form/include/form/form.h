@@ -19,7 +19,4 @@ int filterKey(int keyAscii, std::size_t length);
 std::size_t characterCount(std::u16string_view text);
 std::u16string convertText(std::u16string_view text);
 
-// The same text in UTF-8, for front-ends that write bytes.
-std::string utf8(std::u16string_view text);
-
 } // namespace form
