@@ -8,9 +8,6 @@ cd "$(dirname "$0")/.."
 source scripts/reproducible.sh
 
 scripts/setup.sh --web >&2
-# Emscripten's tools look for their node modules where Debian keeps them; a
-# node that is not Debian's own does not look there by itself.
-export NODE_PATH=/usr/share/nodejs
 cmake --preset web >&2
 cmake --build --preset web >&2
 web=$PWD/build/web/web

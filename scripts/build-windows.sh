@@ -10,14 +10,14 @@ source scripts/reproducible.sh
 scripts/setup.sh --windows >&2
 cmake --preset windows >&2
 cmake --build --preset windows --target convqvr convqvr_console >&2
-version=$(sed -n 's/^project(ConversionQVR VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(sed -n '1s/^[^(]*(\([^)]*\)).*/\1/p' packaging/debian/changelog)
 release=$PWD/build/windows/release
 zip=conversion-qvr-$version-windows.zip
 files=(convqvr.exe convqvr.com LISEZMOI.txt)
 rm -rf "$release"
 mkdir -p "$release"
 install -m 0755 build/windows/win32/convqvr.exe build/windows/win32/convqvr.com "$release"
-install -m 0644 win32/LISEZMOI.txt "$release"
+install -m 0644 build/windows/win32/LISEZMOI.txt "$release"
 # The zip keeps each file's mode and time (in local time, hence UTC here) and
 # its order: all three are fixed, and owners and extra times are left out.
 touch -d "@$SOURCE_DATE_EPOCH" "${files[@]/#/$release/}"

@@ -13,8 +13,6 @@ took() {
 
 scripts/setup.sh --tests
 took "setup"
-# Emscripten's tools look for their node modules where Debian keeps them.
-export NODE_PATH=/usr/share/nodejs
 presets=(default sanitize windows web)
 for preset in "${presets[@]}"; do
     echo "== $preset build"

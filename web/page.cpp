@@ -1,12 +1,12 @@
 // Writes the page of the form from its declaration: the controls at their
 // places with their texts, fonts and colours, and the script of the handlers.
 // Run under node at build time.
-//   page single OUT GLUE.js SCRIPT.js SKY.png SKY@2x.png ICON.png
-//       one file with everything inside, for use from disk
-//   page served OUT
-//       the page of a folder for a web host, beside its other files
+//   page single|served OUT GLUE.js SCRIPT.js SKY.png SKY@2x.png ICON.png
+//       single: one file with everything inside, for use from disk;
+//       served: the page of a folder for a web host, naming those files
+//       beside it
 #include <form/declaration.h>
-#include <form/form.h>
+#include <form/utf8.h>
 
 #include <cstdio>
 #include <fstream>
@@ -37,6 +37,12 @@ std::string read(const char *path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A file as the page beside it names it.
+std::string nameOf(std::string_view path)
+{
+    return std::string(path.substr(path.find_last_of('/') + 1));
 }
 
 std::string dataUri(const char *type, const std::string &bytes)
@@ -79,9 +85,20 @@ std::string style(const form::Control &c)
     return css.str();
 }
 
+// A box is named by its label; anything else is described by it.
+std::string describedBy(const form::Control &c)
+{
+    for (const form::Control &label : form::controls) {
+        if (form::labelled(label) == &c)
+            return " aria-describedby=\"" + std::string(label.name) + "\"";
+    }
+    return "";
+}
+
 std::string element(const form::Control &c)
 {
     const std::string id = std::string(c.name);
+    const form::Control *named = form::labelled(c);
     switch (c.kind) {
     case form::Kind::Box:
         return "<input id=\"" + id
@@ -89,15 +106,16 @@ std::string element(const form::Control &c)
               " spellcheck=\"false\" autofocus>\n";
     case form::Kind::Result:
         // A live region: each new result is announced.
-        return "<output id=\"" + id + "\" aria-live=\"polite\"></output>\n";
+        return "<output id=\"" + id + "\"" + describedBy(c) + " aria-live=\"polite\"></output>\n";
     case form::Kind::Button:
         return "<button id=\"" + id + "\" type=\"button\">" + html(c.text) + "</button>\n";
     case form::Kind::Label:
     case form::Kind::Notice:
         break;
     }
-    if (c.labels == "nhc")
-        return "<label id=\"" + id + "\" for=\"nhc\">" + html(c.text) + "</label>\n";
+    if (named && named->kind == form::Kind::Box)
+        return "<label id=\"" + id + "\" for=\"" + std::string(named->name) + "\">" + html(c.text)
+            + "</label>\n";
     return "<div id=\"" + id + "\">" + html(c.text) + "</div>\n";
 }
 
@@ -105,15 +123,16 @@ std::string element(const form::Control &c)
 
 int main(int argc, char *argv[])
 {
-    const std::string mode = argc > 2 ? argv[1] : "";
-    const bool single = mode == "single" && argc == 8;
-    if (!single && !(mode == "served" && argc == 3)) {
-        std::fputs("usage: page single OUT GLUE SCRIPT SKY SKY2X ICON | page served OUT\n", stderr);
+    const std::string mode = argc == 8 ? argv[1] : "";
+    const bool single = mode == "single";
+    if (!single && mode != "served") {
+        std::fputs("usage: page single|served OUT GLUE SCRIPT SKY SKY2X ICON\n", stderr);
         return 2;
     }
-    const std::string sky = single ? dataUri("image/png", read(argv[5])) : "sky-corner.png";
-    const std::string sky2x = single ? dataUri("image/png", read(argv[6])) : "sky-corner@2x.png";
-    const std::string icon = single ? dataUri("image/png", read(argv[7])) : "convqvr-64.png";
+    const auto picture = [single](const char *path) {
+        return single ? dataUri("image/png", read(path)) : nameOf(path);
+    };
+    const std::string sky = picture(argv[5]), sky2x = picture(argv[6]), icon = picture(argv[7]);
 
     std::ostringstream page;
     // Blanks in a title collapse; no-break spaces keep the title's three.
@@ -158,8 +177,8 @@ int main(int argc, char *argv[])
              << read(argv[3]) << "\n</script>\n<script>\n"
              << read(argv[4]) << "</script>\n";
     else
-        page
-            << "<script src=\"convqvr-rules.js\"></script>\n<script src=\"convqvr.js\"></script>\n";
+        page << "<script src=\"" << nameOf(argv[3]) << "\"></script>\n<script src=\""
+             << nameOf(argv[4]) << "\"></script>\n";
     page << "</body>\n</html>\n";
 
     std::ofstream out(argv[2], std::ios::binary);
