@@ -13,7 +13,7 @@ import pyatspi
 
 from atspi_session import announcements, check_announced, pump, texts, wait_for_window, walk
 from form_sheet import PLACES, TITLE, centre
-from scenario import check, failures, play, steps
+from scenario import check, end, failures, play, steps
 
 
 def main(program):
@@ -67,9 +67,7 @@ def main(program):
         play(do, read, clipboard, process.poll, pump)
         check_announced(count, result, list(steps()))
     finally:
-        if process.poll() is None:
-            process.kill()
-            process.wait()
+        end(process)
 
 
 if __name__ == "__main__":

@@ -18,7 +18,7 @@ import subprocess
 import sys
 import tempfile
 
-failures = []
+from scenario import check, failures
 
 # arguments, standard input, expected output (lines joined by \n), what
 # standard error must match, exit status.
@@ -42,12 +42,6 @@ CASES = [
                                        r"  --version .*\n(.*\n)*Code de retour"), r"^$", 0),
     (["--version"], b"", re.compile(r"^Conversion QVR 6\.00\n.*\nLicence Expat \(MIT\)"), r"^$", 0),
 ]
-
-
-def check(condition, what):
-    print(("ok    " if condition else "FAIL  ") + what, flush=True)
-    if not condition:
-        failures.append(what)
 
 
 def main(argv):

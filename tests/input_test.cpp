@@ -1,8 +1,6 @@
 // The input box as a user drives it: what typing, editing, pasting and
 // clicking do to the box and to the result under it.
-#include "convqvr.h"
-
-#include <conversion/convert.h>
+#include "shown_form.h"
 
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -20,11 +18,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString converted(const QString &text)
-{
-    return QString::fromStdU32String(conversion::convert(text.toStdU32String()));
-}
-
 // Delivers a key press as X11 does, with the text X11 gives it.
 void pressAsX11(QWidget *widget, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString &text)
 {
@@ -36,13 +29,9 @@ void pressAsX11(QWidget *widget, Qt::Key key, Qt::KeyboardModifiers modifiers, c
 
 } // namespace
 
-class InputTest : public QObject
+class InputTest : public QObject, ShownForm
 {
     Q_OBJECT
-
-    Convqvr *form = nullptr;
-    QLineEdit *nhc = nullptr;
-    QLabel *qvr = nullptr;
 
     // The result always matches the box, whatever happened last.
     void checkResultFollowsBox() { QCOMPARE(qvr->text(), converted(nhc->text())); }
@@ -79,18 +68,13 @@ class InputTest : public QObject
 private slots:
     void init()
     {
-        form = new Convqvr;
-        form->show();
-        QVERIFY(QTest::qWaitForWindowActive(form));
-        nhc = form->findChild<QLineEdit *>(u"nhc"_s);
-        qvr = form->findChild<QLabel *>(u"qvr"_s);
-        QVERIFY(nhc && qvr);
+        QVERIFY(open());
         QCOMPARE(QApplication::focusWidget(), nhc);
     }
 
     void cleanup()
     {
-        delete form;
+        form.reset();
         QGuiApplication::clipboard()->clear();
     }
 

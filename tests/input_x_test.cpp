@@ -2,24 +2,15 @@
 // what X11 delivers unlike synthesised events: the keys that type nothing the
 // box takes, and the keypad. The user's whole session is played on the real
 // program by the end-to-end drivers.
-#include "convqvr.h"
+#include "shown_form.h"
 
-#include <conversion/convert.h>
-
-#include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 
-class InputOnXTest : public QObject
+class InputOnXTest : public QObject, ShownForm
 {
     Q_OBJECT
-
-    Convqvr *form = nullptr;
-    QLineEdit *nhc = nullptr;
-    QLabel *qvr = nullptr;
 
     static void xdotool(const QStringList &arguments)
     {
@@ -39,8 +30,7 @@ class InputOnXTest : public QObject
     void expect(const QString &text)
     {
         QTRY_COMPARE_WITH_TIMEOUT(nhc->text(), text, 5000);
-        QCOMPARE(
-            qvr->text(), QString::fromStdU32String(conversion::convert(text.toStdU32String())));
+        QCOMPARE(qvr->text(), converted(text));
     }
 
     // A discarded key leaves no trace: once a later key shows, nothing else did.
@@ -58,16 +48,11 @@ class InputOnXTest : public QObject
 private slots:
     void init()
     {
-        form = new Convqvr;
-        form->show();
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form));
-        nhc = form->findChild<QLineEdit *>(u"nhc"_s);
-        qvr = form->findChild<QLabel *>(u"qvr"_s);
+        QVERIFY(open());
         QTRY_COMPARE(QApplication::focusWidget(), nhc);
     }
 
-    void cleanup() { delete form; }
+    void cleanup() { form.reset(); }
 
     void lettersAndOtherKeysAreDiscarded()
     {

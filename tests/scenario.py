@@ -13,6 +13,14 @@ def check(condition, what):
     return condition
 
 
+def end(*processes):
+    """Ends whichever of the processes still runs, as a driver leaves."""
+    for process in processes:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+
 def steps():
     path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scenario.txt")
     with open(path, encoding="utf-8") as table:

@@ -1,13 +1,8 @@
 // Random events on the real window: whatever happens, the result always
 // matches the box, and typing alone never puts more than eight digits in it.
-#include "convqvr.h"
-
-#include <conversion/convert.h>
+#include "shown_form.h"
 
 #include <QClipboard>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTest>
 
 #include <array>
 #include <random>
@@ -47,12 +42,10 @@ private slots:
         std::mt19937 random(static_cast<unsigned>(start));
         const auto pick = [&random](std::size_t n) { return std::size_t(random() % n); };
 
-        Convqvr form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto *nhc = form.findChild<QLineEdit *>(u"nhc"_s);
-        auto *qvr = form.findChild<QLabel *>(u"qvr"_s);
-        QVERIFY(nhc && qvr);
+        ShownForm shown;
+        QVERIFY(shown.open());
+        QLineEdit *nhc = shown.nhc;
+        QLabel *qvr = shown.qvr;
 
         const QStringList pasteAlphabet = u"0 1 2 3 4 5 6 7 8 9 a b c . - + é 😀 \t"_s.split(u' ');
         const std::array editingKeys{Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Left, Qt::Key_Right,
@@ -146,8 +139,7 @@ private slots:
                 + u"] cursor "_s + QString::number(nhc->cursorPosition()));
             if (recent.size() > 30)
                 recent.removeFirst();
-            const QString expected
-                = QString::fromStdU32String(conversion::convert(text.toStdU32String()));
+            const QString expected = converted(text);
             const bool resultMatches = qvr->text() == expected;
             const bool typedOnly = pasted || onlyTypedDigits(text);
             if (!resultMatches || !typedOnly)

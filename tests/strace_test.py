@@ -13,6 +13,7 @@ import sys
 import tempfile
 
 from form_sheet import PLACES, TITLE, centre
+from scenario import end
 
 WRITE_FLAGS = ("O_WRONLY", "O_RDWR", "O_CREAT", "O_TRUNC", "O_APPEND")
 
@@ -47,9 +48,7 @@ def main(program):
                        check=True)
         status = process.wait(timeout=30)
     finally:
-        if process.poll() is None:
-            process.kill()
-            process.wait()
+        end(process)
     if status != 0:
         print(f"FAIL  the program ended with status {status}")
         return 1

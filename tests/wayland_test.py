@@ -15,7 +15,7 @@ import time
 
 from atspi_session import announcements, check_announced, pump, texts, wait_for_window
 from form_sheet import PLACES, TITLE, centre
-from scenario import check, failures, play, steps
+from scenario import check, end, failures, play, steps
 
 WIDTH, HEIGHT = 640, 480
 
@@ -129,10 +129,7 @@ def main(program, helper, work):
         play(do, read, clipboard, process.poll, pump)
         check_announced(count, result, list(steps()))
     finally:
-        for child in (process, seat, sway):
-            if child.poll() is None:
-                child.kill()
-                child.wait()
+        end(process, seat, sway)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,5 @@
 // The window as a user first sees it: layout, texts, fonts, picture, start and end.
-#include "convqvr.h"
+#include "shown_form.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,13 +21,11 @@
 
 using namespace Qt::StringLiterals;
 
-class WindowTest : public QObject
+class WindowTest : public QObject, ShownForm
 {
     Q_OBJECT
 
 private:
-    Convqvr *form = nullptr;
-
     template <typename T = QWidget> T *control(const char *name) const
     {
         T *found = form->findChild<T *>(QLatin1StringView(name));
@@ -53,14 +51,9 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        form = new Convqvr;
-        form->show();
-        QVERIFY(QTest::qWaitForWindowActive(form));
-    }
+    void init() { QVERIFY(open()); }
 
-    void cleanup() { delete form; }
+    void cleanup() { form.reset(); }
 
     void titleAndSize()
     {
@@ -170,26 +163,26 @@ private slots:
         Convqvr shown;
         shown.show();
         QVERIFY(QTest::qWaitForWindowExposed(&shown));
-        auto *nhc = shown.findChild<QLineEdit *>(u"nhc"_s);
+        auto *box = shown.findChild<QLineEdit *>(u"nhc"_s);
         const bool selection = name == u"selection"_s;
-        QWidget *widget = selection ? nhc : shown.findChild<QWidget *>(name);
+        QWidget *widget = selection ? box : shown.findChild<QWidget *>(name);
         auto *label = qobject_cast<QLabel *>(widget);
         const bool fixedLabel = label && name != u"qvr"_s;
 
         // The blinking cursor moves with the text: it is kept out of the
         // picture, and drawn in the text's own colour anyway.
         shown.findChild<QWidget *>(u"Quitter"_s)->setFocus();
-        nhc->setText(u"42123456"_s);
+        box->setText(u"42123456"_s);
         if (selection)
-            nhc->selectAll();
+            box->selectAll();
         const QImage with = shown.grab(widget->geometry()).toImage();
         if (selection) {
-            nhc->setText(u"        "_s);
-            nhc->selectAll();
+            box->setText(u"        "_s);
+            box->selectAll();
         } else if (fixedLabel) {
             label->clear();
         } else {
-            nhc->clear();
+            box->clear();
         }
         const QImage without = shown.grab(widget->geometry()).toImage();
 
@@ -228,7 +221,6 @@ private slots:
 
     void startsEmptyWithFocusInTheBox()
     {
-        auto *nhc = control<QLineEdit>("nhc");
         QCOMPARE(QApplication::focusWidget(), nhc);
         QVERIFY(nhc->text().isEmpty());
         QVERIFY(control<QLabel>("qvr")->text().isEmpty());
@@ -236,7 +228,6 @@ private slots:
 
     void tabMovesBetweenBoxAndButtonOnly()
     {
-        QWidget *nhc = control("nhc");
         QWidget *quitter = control("Quitter");
         for (const char *label : {"Label1", "Label2", "qvr", "Label3"})
             QCOMPARE(control(label)->focusPolicy(), Qt::NoFocus);
@@ -258,13 +249,11 @@ private slots:
         auto *label3 = control<QLabel>("Label3");
         checkFits(label3, label3->text(), Qt::TextWordWrap);
 
-        auto *qvr = control<QLabel>("qvr");
         for (const QString &result : {u"0800.12.34.56."_s, u"04.42.12.34.56"_s, u"??????????"_s,
                  u"01.45.67.89.01"_s, u"00.00.00.00.00"_s})
             checkFits(qvr, result);
 
         // Eight digits typed into the box stay visible whole.
-        auto *nhc = control<QLineEdit>("nhc");
         const QFontMetrics boxMetrics(nhc->font());
         QVERIFY(boxMetrics.horizontalAdvance(u"00000000"_s) < nhc->width() - 8);
     }
@@ -330,8 +319,6 @@ private slots:
 
     void accessibleNamesAndRoles()
     {
-        auto *nhc = control<QLineEdit>("nhc");
-        auto *qvr = control<QLabel>("qvr");
         QCOMPARE(control<QLabel>("Label1")->buddy(), nhc);
 
         const auto check = [](QWidget *widget, QAccessible::Role role, const QString &name) {
@@ -353,8 +340,6 @@ private slots:
 
     void resultCanBeSelectedWithoutTakingTheFocus()
     {
-        auto *nhc = control<QLineEdit>("nhc");
-        auto *qvr = control<QLabel>("qvr");
         nhc->setText(u"42123456"_s);
 
         QVERIFY(qvr->textInteractionFlags() & Qt::TextSelectableByMouse);
@@ -418,7 +403,7 @@ private slots:
     void closingTheWindowEndsTheProgram()
     {
         // What the title bar's close button asks of the window.
-        QTimer::singleShot(0, form, [this] { form->close(); });
+        QTimer::singleShot(0, form.get(), [this] { form->close(); });
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
     }

@@ -18,7 +18,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from form_sheet import centre, parse  # noqa: E402
-from scenario import check, failures, play, wait  # noqa: E402
+from scenario import check, end, failures, play, wait  # noqa: E402
 
 # The form's pixels at 96 dpi: the layout's own expected values.
 LAYOUT = {"Label1": (16, 8, 121, 17), "nhc": (24, 24, 81, 24), "Label2": (16, 56, 177, 25),
@@ -115,9 +115,7 @@ def main(program, probe_program, prefix, dpi, objdump):
                                            capture_output=True, text=True).stdout
         play(do, read, clipboard, process.poll)
     finally:
-        if process.poll() is None:
-            process.kill()
-            process.wait()
+        end(process)
 
 
 if __name__ == "__main__":
