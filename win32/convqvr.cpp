@@ -312,30 +312,16 @@ void Convqvr::showResultMenu(POINT at)
     DestroyMenu(menu);
 }
 
-// What the clipboard shortcuts do to the box, as its context menu does it.
-// The box has one level of undo, which its own Undo takes back: it has no redo.
+// What the clipboard shortcuts do to the box, as its context menu does it,
+// in the order of form::Edit. The box has one level of undo, which its own
+// Undo takes back: it has no redo.
 void Convqvr::edit(form::Edit action)
 {
-    HWND box = control(nhc);
-    switch (action) {
-    case form::Edit::Paste:
-        SendMessageW(box, WM_PASTE, 0, 0);
-        break;
-    case form::Edit::Copy:
-        SendMessageW(box, WM_COPY, 0, 0);
-        break;
-    case form::Edit::Cut:
-        SendMessageW(box, WM_CUT, 0, 0);
-        break;
-    case form::Edit::Undo:
-        SendMessageW(box, EM_UNDO, 0, 0);
-        break;
-    case form::Edit::Redo:
-        break;
-    case form::Edit::SelectAll:
-        SendMessageW(box, EM_SETSEL, 0, -1);
-        break;
-    }
+    static constexpr std::pair<UINT, LPARAM> messages[]
+        = {{WM_PASTE, 0}, {WM_COPY, 0}, {WM_CUT, 0}, {EM_UNDO, 0}, {0, 0}, {EM_SETSEL, -1}};
+    const auto [message, lParam] = messages[std::size_t(action)];
+    if (message)
+        SendMessageW(control(nhc), message, 0, lParam);
 }
 
 LRESULT CALLBACK Convqvr::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
