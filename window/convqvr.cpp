@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <functional>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -262,26 +263,10 @@ bool Convqvr::keyPasses(const QKeyEvent *event)
 
 void Convqvr::edit(form::Edit action)
 {
-    switch (action) {
-    case form::Edit::Paste:
-        nhc->paste();
-        break;
-    case form::Edit::Copy:
-        nhc->copy();
-        break;
-    case form::Edit::Cut:
-        nhc->cut();
-        break;
-    case form::Edit::Undo:
-        nhc->undo();
-        break;
-    case form::Edit::Redo:
-        nhc->redo();
-        break;
-    case form::Edit::SelectAll:
-        nhc->selectAll();
-        break;
-    }
+    // In the order of form::Edit.
+    static const std::function<void(QLineEdit *)> actions[] = {&QLineEdit::paste, &QLineEdit::copy,
+        &QLineEdit::cut, &QLineEdit::undo, &QLineEdit::redo, &QLineEdit::selectAll};
+    actions[std::size_t(action)](nhc);
 }
 
 void Convqvr::typeCharacters(const QString &text)
