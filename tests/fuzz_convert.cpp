@@ -1,6 +1,9 @@
 // libFuzzer entry: arbitrary bytes, read as UTF-8 with invalid sequences
-// kept, must convert without fault into one of the known result forms.
+// kept, must convert without fault into one of the known result forms; and
+// read as a list, a vCard or a CSV file, must come back the same whatever
+// the pieces it is read in, and unchanged by a second pass.
 #include <conversion/convert.h>
+#include <rewriting/files.h>
 
 #include "result_forms.h"
 
@@ -42,10 +45,36 @@ std::u32string decode(const std::uint8_t *data, std::size_t size)
     return out;
 }
 
+std::string rewritten(rewriting::Format format, std::string_view file, std::size_t piece)
+{
+    rewriting::FileRewriter rewriter(format);
+    std::string out;
+    for (std::size_t at = 0; at < file.size(); at += piece)
+        rewriter.feed(file.substr(at, piece), out);
+    rewriter.finish(out);
+    return out;
+}
+
+void checkFile(const std::uint8_t *data, std::size_t size)
+{
+    if (size == 0)
+        return;
+    const auto format = rewriting::Format(data[0] % 3);
+    const std::size_t piece = data[0] / 3 % 16 + 1;
+    const std::string_view file(reinterpret_cast<const char *>(data) + 1, size - 1);
+    const std::string once = rewritten(format, file, file.size() + 1);
+    if (rewritten(format, file, piece) != once || rewritten(format, once, piece) != once) {
+        std::fprintf(stderr, "a file read as %d comes back otherwise in pieces of %zu, or again\n",
+            int(format), piece);
+        std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    checkFile(data, size);
     const std::u32string input = decode(data, size);
     const std::u32string result = conversion::convert(input);
     if (!isKnownForm(input, result) || conversion::convert(input) != result) {

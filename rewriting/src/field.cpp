@@ -1,0 +1,324 @@
+// Reads how a number was written, asks the conversion for the new number and
+// writes it back in the same style.
+#include <rewriting/field.h>
+
+#include <conversion/convert.h>
+
+#include <array>
+
+namespace rewriting {
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The length of the no-break space that starts `text` (U+00A0 or U+202F in
+// UTF-8, or 0xA0 alone in Latin-1 and Windows-1252), or 0.
+std::size_t noBreakSpace(std::string_view text)
+{
+    if (text.starts_with("\xC2\xA0"))
+        return 2;
+    if (text.starts_with("\xE2\x80\xAF"))
+        return 3;
+    return text.starts_with('\xA0') ? 1 : 0;
+}
+
+std::size_t blankAtStart(std::string_view text)
+{
+    return text.starts_with(' ') || text.starts_with('\t') ? 1 : noBreakSpace(text);
+}
+
+std::size_t blankAtEnd(std::string_view text)
+{
+    if (text.ends_with(' ') || text.ends_with('\t'))
+        return 1;
+    if (text.ends_with("\xC2\xA0"))
+        return 2;
+    if (text.ends_with("\xE2\x80\xAF"))
+        return 3;
+    return text.ends_with('\xA0') ? 1 : 0;
+}
+
+// A number is short: anything longer is not one.
+constexpr std::size_t mostDigits = 24;
+constexpr std::size_t longest = 64;
+constexpr std::size_t none = std::size_t(-1);
+
+struct Separator
+{
+    std::size_t digitsBefore, at, length;
+};
+
+// What a written number is made of: its digits and where they stand, a
+// leading +, the (1) of a Paris number, and the separators between groups.
+struct Written
+{
+    std::string_view core;
+    bool plus = false;
+    std::size_t count = 0;
+    // Left as they are made, up to the counts: a field is read often.
+    std::array<char, mostDigits> digits;
+    std::array<std::size_t, mostDigits> at; // each digit's place in the core
+    std::size_t paren = none;               // the digit that (1) holds
+    std::size_t parenAt = 0;                // where its ( stands
+    std::size_t separatorCount = 0;
+    std::array<Separator, mostDigits> separators;
+
+    std::string_view separator(std::size_t k) const
+    {
+        return core.substr(separators[k].at, separators[k].length);
+    }
+
+    std::string_view digitText(std::size_t from, std::size_t n = none) const
+    {
+        return std::string_view(digits.data(), count).substr(from, n);
+    }
+};
+
+// The separator at the start of `text`: spaces, one of . - /, or one
+// no-break space. 0 when there is none.
+std::size_t separatorLength(std::string_view text)
+{
+    std::size_t spaces = 0;
+    while (spaces < text.size() && text[spaces] == ' ')
+        ++spaces;
+    if (spaces)
+        return spaces;
+    if (text.starts_with('.') || text.starts_with('-') || text.starts_with('/'))
+        return 1;
+    return noBreakSpace(text);
+}
+
+// Groups of digits, each but the first after one separator or none, a + at
+// the start, and "(1)" once. False for anything else.
+bool read(std::string_view core, Written &w)
+{
+    if (core.size() > longest)
+        return false;
+    w.core = core;
+    std::size_t i = 0, count = 0, separators = 0;
+    if (core.starts_with('+')) {
+        w.plus = true;
+        i = 1;
+    }
+    bool afterSeparator = true; // a group must come next
+    while (i < core.size() && count < mostDigits) {
+        if (isDigit(core[i])) {
+            w.digits[count] = core[i];
+            w.at[count++] = i++;
+            afterSeparator = false;
+        } else if (core.substr(i).starts_with("(1)") && w.paren == none) {
+            w.paren = count;
+            w.parenAt = i;
+            w.digits[count] = '1';
+            w.at[count++] = i + 1;
+            i += 3;
+            afterSeparator = false;
+        } else if (const std::size_t length = separatorLength(core.substr(i));
+                   length && !afterSeparator && separators < mostDigits) {
+            w.separators[separators++] = {count, i, length};
+            i += length;
+            afterSeparator = true;
+        } else {
+            return false;
+        }
+    }
+    w.count = count;
+    w.separatorCount = separators;
+    return i == core.size() && count > 0 && !afterSeparator;
+}
+
+// Spaces of any number are one kind of separator.
+bool sameKind(std::string_view a, std::string_view b)
+{
+    return a == b || (a.starts_with(' ') && b.starts_with(' '));
+}
+
+// The separator written between the subscriber's eight digits, the last
+// eight; empty when they are written together. False when they mix kinds.
+bool subscriberSeparator(const Written &w, std::string_view &separator)
+{
+    separator = {};
+    for (std::size_t k = 0; k < w.separatorCount; ++k) {
+        const Separator &s = w.separators[k];
+        if (s.digitsBefore <= w.count - 8 || s.digitsBefore >= w.count)
+            continue;
+        if (!separator.empty() && !sameKind(separator, w.separator(k)))
+            return false;
+        if (separator.empty())
+            separator = w.separator(k);
+    }
+    return true;
+}
+
+// The digits the conversion takes for the national number written from
+// digit `from` on: eight digits, or (1) and eight, a Paris number, which the
+// rule of 161 converts.
+bool national(const Written &w, std::size_t from, std::string &number)
+{
+    const std::size_t n = w.count - from;
+    if (n == 8 && w.paren == none)
+        number = w.digitText(from);
+    else if (n == 9 && w.paren == from)
+        number = "16" + std::string(w.digitText(from));
+    else
+        return false;
+    return true;
+}
+
+// The conversion's result for a whole number of the new plan, in pieces: a
+// prefix of two digits and four pairs, or 0800 and three pairs.
+struct NewNumber
+{
+    std::string_view prefix;
+    std::array<std::string_view, 4> pairs;
+    std::size_t pairCount = 0;
+};
+
+Verdict converted(std::string_view number, std::string &result, NewNumber &made)
+{
+    result.clear();
+    conversion::appendConversion(number, result);
+    if (result == "??????????")
+        return Verdict::NoRule;
+    // The rules write a whole number as 04.42.12.34.56 or 0800.12.34.56.
+    const bool free = result.starts_with("0800.");
+    made.prefix = std::string_view(result).substr(0, free ? 4 : 2);
+    made.pairCount = free ? 3 : 4;
+    bool whole = result.size() == 14 && result[0] == '0' && isDigit(result[1])
+        && (!free || result[13] == '.');
+    for (std::size_t k = 0; whole && k < made.pairCount; ++k) {
+        const std::size_t dot = made.prefix.size() + 3 * k;
+        made.pairs[k] = std::string_view(result).substr(dot + 1, 2);
+        whole = result[dot] == '.' && isDigit(result[dot + 1]) && isDigit(result[dot + 2]);
+    }
+    return whole ? Verdict::Converted : Verdict::Unchanged;
+}
+
+// The new number, written piece by piece where a number written by people,
+// at most `longest` bytes, always fits.
+struct Composed
+{
+    std::array<char, 8 * longest> bytes;
+    std::size_t size = 0;
+    void operator+=(std::string_view piece)
+    {
+        for (char c : piece) // a few bytes each: no call to copy them
+            bytes[size++] = c;
+    }
+    std::string_view text() const { return {bytes.data(), size}; }
+};
+
+void writePairs(const NewNumber &made, std::string_view separator, Composed &out)
+{
+    for (std::size_t k = 0; k < made.pairCount; ++k) {
+        out += separator;
+        out += made.pairs[k];
+    }
+}
+
+// The core with the two digits of the old international access, 19, made
+// the new one, 00; the rest as written.
+void withNewAccess(const Written &w, std::size_t end, Composed &out)
+{
+    const std::size_t start = out.size;
+    out += w.core.substr(0, end);
+    if (w.digitText(0, 2) == "19") {
+        out.bytes[start + w.at[0]] = '0';
+        out.bytes[start + w.at[1]] = '0';
+    }
+}
+
+// A French number written for a call from abroad: +33, 00 33 or 19 33, then
+// the national number, which loses its 0 in the new plan.
+Verdict international(const Written &w, std::size_t head, Composed &out)
+{
+    std::string number, result;
+    std::string_view separator;
+    NewNumber made;
+    if (!national(w, head, number) || !subscriberSeparator(w, separator))
+        return Verdict::Unchanged;
+    const Verdict verdict = converted(number, result, made);
+    if (verdict != Verdict::Converted)
+        return verdict;
+    const std::size_t headEnd = w.at[head - 1] + 1;
+    const std::size_t nationalStart = w.paren == head ? w.parenAt : w.at[head];
+    withNewAccess(w, headEnd, out);
+    out += w.core.substr(headEnd, nationalStart - headEnd);
+    out += made.prefix.substr(1);
+    writePairs(made, separator, out);
+    return verdict;
+}
+
+Verdict rewriteCore(const Written &w, Composed &out)
+{
+    const std::string_view digits = w.digitText(0);
+    if (w.plus)
+        return digits.starts_with("33") ? international(w, 2, out) : Verdict::Unchanged;
+    if (digits.starts_with("0033") || digits.starts_with("1933"))
+        return international(w, 4, out);
+
+    std::string number;
+    const std::size_t n = w.count;
+    if (national(w, 0, number)) {
+    } else if (n == 11 && digits.starts_with("161") && (w.paren == none || w.paren == 2)) {
+        number = digits; // Paris dialled from the provinces: 16, then (1)
+    } else if (n == 10 && digits.starts_with("16") && w.paren == none) {
+        number = digits.substr(2); // the provinces dialled from Paris
+    } else if (n >= 10 && n <= 17 && digits.starts_with("19") && digits[2] != '0'
+        && w.paren == none) {
+        // An international call with the old access code, written as it was.
+        std::string result;
+        conversion::appendConversion(digits, result);
+        if (result != "00" + std::string(digits.substr(2)))
+            return Verdict::Unchanged;
+        withNewAccess(w, w.core.size(), out);
+        return Verdict::Converted;
+    } else {
+        return Verdict::Unchanged;
+    }
+
+    std::string_view separator;
+    std::string result;
+    NewNumber made;
+    if (!subscriberSeparator(w, separator))
+        return Verdict::Unchanged;
+    const Verdict verdict = converted(number, result, made);
+    if (verdict == Verdict::Converted) {
+        out += made.prefix;
+        writePairs(made, separator, out);
+    }
+    return verdict;
+}
+
+} // namespace
+
+Verdict rewriteField(std::string_view field, std::string &out)
+{
+    std::size_t lead = 0;
+    while (const std::size_t blank = blankAtStart(field.substr(lead)))
+        lead += blank;
+    std::size_t end = field.size();
+    while (end > lead) {
+        const std::size_t blank = blankAtEnd(field.substr(lead, end - lead));
+        if (!blank)
+            break;
+        end -= blank;
+    }
+    Written written;
+    Composed composed;
+    const Verdict verdict = read(field.substr(lead, end - lead), written)
+        ? rewriteCore(written, composed)
+        : Verdict::Unchanged;
+    if (verdict != Verdict::Converted) {
+        out += field;
+        return verdict;
+    }
+    out.append(field.substr(0, lead)).append(composed.text()).append(field.substr(end));
+    return verdict;
+}
+
+} // namespace rewriting

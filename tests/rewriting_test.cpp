@@ -1,0 +1,232 @@
+// Numbers as people write them: which fields are old numbers, what each
+// becomes, and whole files converted with every other byte kept.
+#include <rewriting/field.h>
+#include <rewriting/files.h>
+
+#include <conversion/convert.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+using rewriting::Verdict;
+
+namespace {
+
+std::string rewritten(std::string_view field, Verdict *verdict = nullptr)
+{
+    std::string out;
+    const Verdict v = rewriting::rewriteField(field, out);
+    if (verdict)
+        *verdict = v;
+    return out;
+}
+
+} // namespace
+
+TEST(Field, WrittenFormsTheirStylesAndWhatIsLeftAlone)
+{
+    const Verdict C = Verdict::Converted, U = Verdict::Unchanged, R = Verdict::NoRule;
+    // The digits each form means, as the window converts them, and the
+    // result that must come from them: checked against the rules, not only
+    // against this table.
+    const struct
+    {
+        std::string field;
+        Verdict verdict;
+        std::string becomes;
+        std::u32string means;
+    } cases[] = {
+        {"42 12 34 56", C, "04 42 12 34 56", U"42123456"},
+        {"4212 3456", C, "04 42 12 34 56", U"42123456"},
+        {"42-12-34-56", C, "04-42-12-34-56", U"42123456"},
+        {"42.12.34.56", C, "04.42.12.34.56", U"42123456"},
+        {"42123456", C, "0442123456", U"42123456"},
+        {"42/12/34/56", C, "04/42/12/34/56", U"42123456"},
+        {"42  12  34  56", C, "04  42  12  34  56", U"42123456"},
+        {"42\xC2\xA0"
+         "12\xC2\xA0"
+         "34\xC2\xA0"
+         "56",
+            C,
+            "04\xC2\xA0"
+            "42\xC2\xA0"
+            "12\xC2\xA0"
+            "34\xC2\xA0"
+            "56",
+            U"42123456"},
+        {"42\xE2\x80\xAF"
+         "12\xE2\x80\xAF"
+         "34\xE2\x80\xAF"
+         "56",
+            C,
+            "04\xE2\x80\xAF"
+            "42\xE2\x80\xAF"
+            "12\xE2\x80\xAF"
+            "34\xE2\x80\xAF"
+            "56",
+            U"42123456"},
+        {"42\xA0"
+         "12\xA0"
+         "34\xA0"
+         "56",
+            C,
+            "04\xA0"
+            "42\xA0"
+            "12\xA0"
+            "34\xA0"
+            "56",
+            U"42123456"}, // Latin-1
+        {" \t42 12 34 56  ", C, " \t04 42 12 34 56  ", U"42123456"},
+        {"05 12 34 56", C, "0800 12 34 56", U"05123456"},
+        {"(1) 45 67 89 01", C, "01 45 67 89 01", U"16145678901"},
+        {"(1)45.67.89.01", C, "01.45.67.89.01", U"16145678901"},
+        {"16 (1) 45 67 89 01", C, "01 45 67 89 01", U"16145678901"},
+        {"16 1 45 67 89 01", C, "01 45 67 89 01", U"16145678901"},
+        {"161 45 67 89 01", C, "01 45 67 89 01", U"16145678901"},
+        {"16 42 12 34 56", C, "04 42 12 34 56", U"42123456"},
+        {"+33 42 12 34 56", C, "+33 4 42 12 34 56", U"42123456"},
+        {"00 33 42 12 34 56", C, "00 33 4 42 12 34 56", U"42123456"},
+        {"19 33 42 12 34 56", C, "00 33 4 42 12 34 56", U"42123456"},
+        {"+33 (1) 45 67 89 01", C, "+33 1 45 67 89 01", U"16145678901"},
+        {"+33.42.12.34.56", C, "+33.4.42.12.34.56", U"42123456"},
+        {"+33 05 12 34 56", C, "+33 800 12 34 56", U"05123456"},
+        {"19 44 20 7946 0958", C, "00 44 20 7946 0958", U"19442079460958"},
+        {"04 42 12 34 56", U, "", U""},
+        {"01 45 67 89 01", U, "", U""},
+        {"+33 4 42 12 34 56", U, "", U""},
+        {"00 33 4 42 12 34 56", U, "", U""},
+        {"0800 12 34 56", U, "", U""},
+        {"00 44 20 7946 0958", U, "", U""},
+        {"+44 20 7946 0958", U, "", U""},
+        {"36 15", U, "", U""},
+        {"12", U, "", U""},
+        {"4 42 12 34 56", U, "", U""},
+        {"36 15 12 34", U, "", U""}, // kept as typed: not a whole new number
+        {"19 44 12 34", U, "", U""}, // too short to be an international number
+        {"42.12 34-56", U, "", U""}, // separators of three kinds
+        {"42 12 34 56.", U, "", U""},
+        {"42 12 34 56 poste 12", U, "", U""},
+        {std::string(24, '3') + " (1) 45.67.89.01", U, "", U""}, // too many digits
+        {"Jean Dupont", U, "", U""},
+        {"jean@exemple.fr", U, "", U""},
+        {"", U, "", U""},
+        {"   ", U, "", U""},
+        {"52 12 34 56", R, "", U""},
+        {"30 12 34 56", R, "", U""},
+        {"+33 52 12 34 56", R, "", U""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.field);
+        Verdict verdict;
+        const std::string got = rewritten(c.field, &verdict);
+        EXPECT_EQ(verdict, c.verdict);
+        if (c.verdict != C) {
+            EXPECT_EQ(got, c.field);
+            continue;
+        }
+        EXPECT_EQ(got, c.becomes);
+        // The digits of the rules' result, less its first 0, which +33 drops.
+        std::string digits, rule;
+        for (char ch : got)
+            digits += ch >= '0' && ch <= '9' ? std::string(1, ch) : "";
+        for (char32_t ch : conversion::convert(c.means))
+            rule += ch >= U'0' && ch <= U'9' ? std::string(1, char(ch)) : "";
+        EXPECT_TRUE(digits.ends_with(rule.substr(1))) << digits << " against the rules' " << rule;
+        // Converting again changes nothing.
+        EXPECT_EQ(rewritten(got), got);
+    }
+}
+
+namespace {
+
+// A file made of fields and of the bytes around them, with what it must
+// become: each field rewritten on its own, every other byte as it is.
+struct Made
+{
+    std::string file, expected;
+    void text(std::string_view bytes)
+    {
+        file += bytes;
+        expected += bytes;
+    }
+    void field(std::string_view bytes)
+    {
+        file += bytes;
+        expected += rewritten(bytes);
+    }
+};
+
+std::string convertedInPieces(rewriting::Format format, std::string_view file, std::mt19937 &random)
+{
+    rewriting::FileRewriter rewriter(format);
+    std::string out;
+    while (!file.empty()) {
+        const std::size_t piece = std::min<std::size_t>(file.size(), random() % 40);
+        rewriter.feed(file.substr(0, piece), out);
+        file.remove_prefix(piece);
+    }
+    rewriter.finish(out);
+    EXPECT_EQ(rewriter.problem(), "");
+    return out;
+}
+
+} // namespace
+
+// Random lists, vCards and CSV files, fed in pieces of random sizes: the
+// fields are rewritten and nothing else; a second pass changes nothing.
+TEST(Files, OnlyTheFieldsChangeAndASecondPassChangesNothing)
+{
+    const std::vector<std::string> fields
+        = {"42 12 34 56", "(1)45.67.89.01", "+33 42-12-34-56", "19 44 20 7946 0958",
+            "04 42 12 34 56", "52 12 34 56", "Jean Dupont", "", " 42123456 ", "36 15",
+            "42\xA0"
+            "12\xA0"
+            "34\xA0"
+            "56",
+            "caf\xC3\xA9"};
+    const std::vector<std::string> ends = {"\n", "\r\n"};
+    std::mt19937 random(20261209);
+    const auto pick
+        = [&random](const std::vector<std::string> &from) { return from[random() % from.size()]; };
+    for (int round = 0; round < 300; ++round) {
+        const std::string end = pick(ends);
+        Made list, vcard, csv;
+        if (round % 3 == 0)
+            list.text("\xEF\xBB\xBF");
+        for (int k = 0; k < 6; ++k) {
+            list.field(pick(fields));
+            list.text(end);
+
+            vcard.text("BEGIN:VCARD" + end + "VERSION:3.0" + end + "NOTE:" + pick(fields) + end);
+            vcard.text("item1.TEL;TYPE=\"voice,cell\":");
+            vcard.field(pick(fields));
+            vcard.text(end + "TEL;VALUE=uri:tel:");
+            vcard.field("+33-42-12-34-56");
+            vcard.text(";ext=12" + end + "TEL;ENCODING=QUOTED-PRINTABLE:42 12 34 56" + end);
+            vcard.text("tel;type=WORK;" + end + " type=pref:");
+            vcard.field(pick(fields));
+            vcard.text(end + "PHOTO;ENCODING=b:AAAA" + end + " 42123456" + end + "END:VCARD" + end);
+        }
+        csv.text("Nom;\"Adresse; ville\";T\xC3\xA9l\xC3\xA9phone;Fax" + end);
+        for (int k = 0; k < 6; ++k) {
+            csv.text("\"Dupont \"\"Jean\"\"; fils\";\"42 12 34 56" + end + "Paris\";");
+            csv.field(pick(fields));
+            csv.text(";\"");
+            csv.field(pick(fields));
+            csv.text(" ::: ");
+            csv.field(pick(fields));
+            csv.text("\"" + end);
+        }
+        if (round % 2)
+            list.field(pick(fields)); // a last line without an end
+        for (auto [format, made] :
+            {std::pair{rewriting::Format::List, &list}, std::pair{rewriting::Format::VCard, &vcard},
+                std::pair{rewriting::Format::Csv, &csv}}) {
+            const std::string once = convertedInPieces(format, made->file, random);
+            ASSERT_EQ(once, made->expected) << "format " << int(format) << ", round " << round;
+            ASSERT_EQ(convertedInPieces(format, once, random), once);
+        }
+    }
+}
