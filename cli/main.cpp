@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <clocale>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -15,8 +14,6 @@
 int main(int argc, char *argv[])
 {
     if (argc > 1) {
-        // A reader that goes away is a write error to report, not a signal.
-        std::signal(SIGPIPE, SIG_IGN);
         std::setlocale(LC_MESSAGES, ""); // the system's own words for errors
         const std::vector<std::string_view> arguments(argv + 1, argv + argc);
         return cli::run(arguments, {stdin, stdout, stderr});

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """The command line, from outside: one table of argument lists and inputs
-with the output, the error text and the exit status each must give; then a
-large input streamed through, a full disk and a reader that goes away.
+with the output, the error text and the exit status each must give, whole
+files among them (tests/files, against tests/files/expected); then a large
+input streamed through, lines answered while the input pauses, a full disk
+and a reader that goes away.
 
 Usage: command_line_test.py --install BUILD_DIR SCRATCH_DIR
        command_line_test.py --installed PROGRAM
@@ -13,7 +15,9 @@ tried too.
 """
 import os
 import re
+import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -41,6 +45,32 @@ CASES = [
     (["--help", "42"], b"", re.compile(r"^Usage : convqvr \[NUMÉRO\]\.\.\.\n(.*\n)*"
                                        r"  --version .*\n(.*\n)*Code de retour"), r"^$", 0),
     (["--version"], b"", re.compile(r"^Conversion QVR 6\.00\n.*\nLicence Expat \(MIT\)"), r"^$", 0),
+    (["--colonne", "Fax"], b"", "", r"^convqvr: l'option « --colonne » va avec --csv\nEssayez", 2),
+    (["--vcard", "--liste"], b"", "", r"^convqvr: un seul de --vcard, --csv et --liste", 2),
+]
+
+FILES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "files")
+
+# Whole files: arguments (@NAME: the file NAME of tests/files), standard
+# input (the same), the exact bytes out (NAME: that of tests/files/expected),
+# what standard error must match, exit status.
+FILE_CASES = [
+    (["--vcard", "@carnet-2.1.vcf"], b"", "carnet-2.1.vcf",
+     r"^convqvr: \S*carnet-2\.1\.vcf:9: « 52 12 34 56 » : aucune règle, laissé tel quel\n$", 0),
+    (["--vcard", "@carnet-3.0.vcf"], b"", "carnet-3.0.vcf", r"^$", 0),
+    (["--vcard"], "@carnet-4.0.vcf", "carnet-4.0.vcf", r"^$", 0),
+    (["--csv", "--verbeux", "@contacts-google.csv"], b"", "contacts-google.csv",
+     r"^convqvr: \S*contacts-google\.csv : convertis 3, laissés tels quels 1, signalés 0\n$", 0),
+    (["--csv", "@contacts-outlook.csv"], b"", "contacts-outlook.csv", r"^convqvr: \S+:2: « 52 12 34 56 »", 0),
+    (["--csv", "-"], "@membres.tsv", "membres.tsv", r"^$", 0),
+    (["--csv", "--colonne", "cotisation", "@membres.tsv"], b"", "membres-cotisation.tsv",
+     r"^convqvr: \S+:3: « 30 12 34 56 »", 0),
+    (["--liste", "@numeros.txt"], b"", "numeros.txt", r"^convqvr: \S+:6: « 30 12 34 56 »", 0),
+    (["--liste", "@absent.txt", "-"], b"42123456\n", b"0442123456\n", r"^convqvr: \S*absent\.txt : \S", 1),
+    (["--csv"], b'Nom,Tel\n"Roux","42 12 34 56\n', b'Nom,Tel\n"Roux","42 12 34 56\n',
+     r"^convqvr: -:2: guillemets jamais fermés", 1),
+    (["--csv", "--colonne=Fax"], b"Nom,Tel\nRoux,42 12 34 56\n", b"Nom,Tel\nRoux,42 12 34 56\n",
+     r"^convqvr: -:1: pas de colonne « Fax »", 1),
 ]
 
 
@@ -65,12 +95,27 @@ def main(argv):
         return subprocess.run(program + arguments, input=given, stdout=stdout,
                               stderr=subprocess.PIPE, env=env, timeout=120)
 
-    for arguments, given, expected, errors, status in CASES:
+    def path(name):
+        file = os.path.join(FILES, name[1:])
+        return "Z:" + file.replace("/", "\\") if crlf else file
+
+    def content(name, folder=FILES):
+        with open(os.path.join(folder, name.lstrip("@")), "rb") as file:
+            return file.read()
+
+    for (arguments, given, expected, errors, status), whole in \
+            [(case, False) for case in CASES] + [(case, True) for case in FILE_CASES]:
+        name = " ".join(arguments) or "(no argument)"
+        if isinstance(given, str):
+            given = content(given)
+        arguments = [path(a) if a.startswith("@") else a for a in arguments]
         done = run(arguments, given)
         out = done.stdout.decode("utf-8", "replace")
         err = done.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
-        name = " ".join(arguments) or "(no argument)"
-        if isinstance(expected, str):
+        if whole:  # byte for byte, whatever the platform's line ends
+            want = content(expected, os.path.join(FILES, "expected")) if isinstance(expected, str) else expected
+            check(done.stdout == want, f"{name}: output {done.stdout!r}")
+        elif isinstance(expected, str):
             check(out == expected.replace("\n", end), f"{name}: output {out!r}")
         else:
             check(expected.search(out.replace("\r\n", "\n")) is not None, f"{name}: output {out!r}")
@@ -89,6 +134,22 @@ def main(argv):
         done = run(["42123456"], b"", stdout=full)
     check(done.returncode == 1 and b"convqvr: erreur d'\xc3\xa9criture" in done.stderr,
           f"a full disk: status {done.returncode}, {done.stderr!r}")
+
+    # While the input pauses, what was read is answered, as a terminal or
+    # tail -f needs.
+    for arguments, line, answer in ((["-"], b"42123456\n", b"04.42.12.34.56"),
+                                    (["--liste"], b"42 12 34 56\n", b"04 42 12 34 56")):
+        talker = subprocess.Popen(program + arguments, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, env=env)
+        talker.stdin.write(line)
+        talker.stdin.flush()
+        answered = select.select([talker.stdout], [], [], 60)[0] and talker.stdout.readline()
+        talker.stdin.close()
+        talker.wait(timeout=60)
+        check(answered and answered.rstrip() == answer, f"{' '.join(arguments)} answers a line before the input ends: {answered!r}")
+
+    # A reader that goes away ends the program quietly: by SIGPIPE, as
+    # coreutils end; on Windows, which has no such signal, with status 1.
     reader = subprocess.Popen(program + ["-"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, env=env)
     reader.stdout.close()  # the reader goes away before anything is written
@@ -99,7 +160,7 @@ def main(argv):
         pass
     err = reader.stderr.read()
     status = reader.wait(timeout=120)
-    check(status == 1 and b"convqvr: erreur d'\xc3\xa9criture" in err,
+    check(status == (1 if crlf else -signal.SIGPIPE) and err.replace(b"\r", b"") == b"",
           f"a closed pipe: status {status}, {err!r}")
 
     if crlf:
@@ -118,5 +179,5 @@ def main(argv):
 
 if __name__ == "__main__":
     main(sys.argv[1:])
-    print(f"{sum(1 for _ in CASES)} cases, {len(failures)} failed")
+    print(f"{len(CASES) + len(FILE_CASES)} cases, {len(failures)} failed")
     sys.exit(1 if failures else 0)

@@ -60,17 +60,7 @@ std::string utf8(std::u16string_view text)
 std::u16string convertText(std::u16string_view text)
 {
     const std::u32string input = characters(text);
-    std::u16string result;
-    result.reserve(input.size() + 4);
-    for (char32_t c : conversion::convert(input)) {
-        if (c >= 0x10000 && c <= 0x10FFFF) {
-            result += char16_t(0xD800 + ((c - 0x10000) >> 10));
-            result += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            result += char16_t(c);
-        }
-    }
-    return result;
+    return utf16(conversion::convert(input));
 }
 
 } // namespace form

@@ -56,6 +56,21 @@ void appendUtf8(std::u32string_view characters, std::string &bytes)
     bytes.resize(std::size_t(out - bytes.data()));
 }
 
+std::u16string utf16(std::u32string_view characters)
+{
+    std::u16string text;
+    text.reserve(characters.size() + 4);
+    for (char32_t c : characters) {
+        if (c >= 0x10000 && c <= 0x10FFFF) {
+            text += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            text += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            text += char16_t(c);
+        }
+    }
+    return text;
+}
+
 std::string utf8(std::u32string_view characters)
 {
     std::string bytes;

@@ -13,7 +13,9 @@ bool decodeUtf8(std::string_view bytes, std::u32string &characters);
 void appendUtf8(std::u32string_view characters, std::string &bytes);
 std::string utf8(std::u32string_view characters);
 
-// Toolkits hold texts in UTF-16; a surrogate pair is one character.
+// Toolkits and Windows hold texts in UTF-16; a surrogate pair is one
+// character.
 std::string utf8(std::u16string_view text);
+std::u16string utf16(std::u32string_view characters);
 
 } // namespace form
