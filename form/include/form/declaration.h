@@ -105,23 +105,23 @@ consteval std::size_t indexOf(std::string_view controlName)
     return i;
 }
 
-// The control that `label` names for screen readers, if any. Each stands
-// right after its label, as Windows screen readers expect.
-constexpr const Control *labelled(const Control &label)
-{
-    for (std::size_t i = 0; i + 1 < controlCount; ++i) {
-        if (&controls[i] == &label && controls[i + 1].name == label.labels)
-            return &controls[i + 1];
-    }
-    return nullptr;
-}
+// Each label stands right before the control it names, as Windows screen
+// readers expect.
 static_assert([] {
-    for (const Control &c : controls) {
-        if (!c.labels.empty() && !labelled(c))
+    for (std::size_t i = 0; i < controlCount; ++i) {
+        const std::string_view named = controls[i].labels;
+        if (!named.empty() && (i + 1 == controlCount || controls[i + 1].name != named))
             return false;
     }
     return true;
 }());
+
+// The control that `label`, one of the controls above, names for screen
+// readers, if any.
+constexpr const Control *labelled(const Control &label)
+{
+    return label.labels.empty() ? nullptr : &label + 1;
+}
 
 // The clipboard shortcuts act on the box itself on every front-end: they are
 // never typed. Every other key that types a character goes to the key filter.
