@@ -89,6 +89,14 @@ def main(argv):
     env["QT_QPA_PLATFORM"] = "nonexistent"
     if crlf:  # Wine 10 complains on standard error without a runtime folder
         env["XDG_RUNTIME_DIR"] = runtime = tempfile.mkdtemp(prefix="convqvr-runtime-")
+        # Wine's session and its background programs start with a program of
+        # Wine's, which keeps them for the whole test: what they may write
+        # goes to its standard error, and only our program's own words to
+        # the standard error checked below.
+        session = subprocess.Popen(program[:-1] + ["cmd"], stdin=subprocess.PIPE,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+        subprocess.run(program[:-1] + ["cmd", "/c", "ver"], env=env, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     end = "\r\n" if crlf else "\n"
 
     def run(arguments, given, stdout=subprocess.PIPE):
@@ -174,6 +182,7 @@ def main(argv):
             got = redirected.read()
         os.remove(target)
         check(got == b"04.42.12.34.56\r\n0800.12.34.56.\r\n", f"cmd's redirection: {got!r}")
+        session.communicate(b"exit\r\n", timeout=120)
         shutil.rmtree(runtime)
 
 
