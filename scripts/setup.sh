@@ -12,7 +12,7 @@ set -euo pipefail
 # Windows program.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation qt6-translations-l10n)
 package_tools=(build-essential debhelper dpkg-dev git)
-windows_tools=(g++-mingw-w64-x86-64-posix googletest zip)
+windows_tools=(g++-mingw-w64-x86-64-posix googletest zip wixl msitools faketime)
 web_tools=(emscripten)
 reproduce_tools=(diffoscope-minimal reprotest faketime)
 test_tools=(

@@ -19,7 +19,8 @@ first() {
 }
 wine=$(first wine /usr/lib/wine/wine64 /usr/lib/wine/wine wine64)
 wineserver=$(first wineserver /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver)
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine makes no menus, icons or file types on the machine for what it installs.
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
