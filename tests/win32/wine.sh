@@ -19,8 +19,10 @@ first() {
 }
 wine=$(first wine /usr/lib/wine/wine64 /usr/lib/wine/wine wine64)
 wineserver=$(first wineserver /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver)
-# Wine makes no menus, icons or file types on the machine for what it installs.
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The menus, icons and file types that Wine makes for the desktop, for what
+# it installs, stay beside the prefix.
+export XDG_DATA_HOME=$prefix.desktop/share XDG_CONFIG_HOME=$prefix.desktop/config
 
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
