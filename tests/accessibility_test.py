@@ -49,6 +49,8 @@ def main(program):
             elif action == "paste":
                 subprocess.run(["xclip", "-selection", "clipboard"], input=argument.encode(), check=True)
                 xdotool("key", "ctrl+v")
+            elif action == "copy" and argument != "qvr":  # from the keyboard
+                xdotool("key", argument)
             elif action == "copy":
                 # The menu is a window of the program's own: once it shows,
                 # its one entry is chosen from the keyboard.

@@ -75,7 +75,7 @@ const std::map<std::string, uint32_t> keyCodes = {{"1", 2}, {"2", 3}, {"3", 4}, 
     {"6", 7}, {"7", 8}, {"8", 9}, {"9", 10}, {"0", 11}, {"a", 30}, {"c", 46}, {"v", 47}, {"x", 45},
     {"z", 44}, {"space", 57}, {"period", 52}, {"BackSpace", 14}, {"Delete", 111}, {"Return", 28},
     {"Tab", 15}, {"Left", 105}, {"Right", 106}, {"Up", 103}, {"Down", 108}, {"Home", 102},
-    {"End", 107}, {"KP_7", 71}, {"KP_8", 72}};
+    {"End", 107}, {"Insert", 110}, {"KP_7", 71}, {"KP_8", 72}};
 constexpr uint32_t leftButton = 0x110, rightButton = 0x111;
 constexpr uint32_t controlMask = 4; // in the us keymap
 

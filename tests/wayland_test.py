@@ -112,6 +112,8 @@ def main(program, helper, work):
             elif action == "paste":
                 subprocess.run(["wl-copy", argument], env=env, check=True, stderr=subprocess.DEVNULL)
                 send("key v ctrl")
+            elif action == "copy" and argument != "qvr":  # ctrl+KEY, from the keyboard
+                send(f"key {argument.split('+')[1]} ctrl")
             elif action == "copy":
                 # sway lists no popups: the menu's one entry is chosen from the
                 # keyboard until the clipboard shows it was. Keys that reach

@@ -113,14 +113,26 @@ Convqvr().then((rules) => {
         menu.hidden = false;
         menu.querySelector("button").focus();
     });
-    menu.querySelector("button").addEventListener("click", () => {
+    const copyResult = () => {
         const selection = window.getSelection();
         const selected = qvr.contains(selection.anchorNode) ? selection.toString() : "";
         const text = selected || qvr.textContent;
-        menu.hidden = true;
-        nhc.focus();
         if (text !== "")
             navigator.clipboard.writeText(text);
+    };
+    menu.querySelector("button").addEventListener("click", () => {
+        copyResult();
+        menu.hidden = true;
+        nhc.focus();
+    });
+    // Copy in the box with nothing selected copies the whole result.
+    nhc.addEventListener("keydown", (event) => {
+        const copying = event.ctrlKey && !event.altKey && !event.shiftKey
+            && ["c", "C", "Insert"].includes(event.key);
+        if (copying && nhc.selectionStart === nhc.selectionEnd) {
+            event.preventDefault();
+            copyResult();
+        }
     });
     for (const closing of ["pointerdown", "keydown"]) {
         document.addEventListener(closing, (event) => {

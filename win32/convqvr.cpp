@@ -317,6 +317,11 @@ void Convqvr::showResultMenu(POINT at)
 // Undo takes back: it has no redo.
 void Convqvr::edit(form::Edit action)
 {
+    DWORD start = 0, end = 0;
+    SendMessageW(
+        control(nhc), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    if (action == form::Edit::Copy && start == end)
+        return copyResult();
     static constexpr std::pair<UINT, LPARAM> messages[]
         = {{WM_PASTE, 0}, {WM_COPY, 0}, {WM_CUT, 0}, {EM_UNDO, 0}, {0, 0}, {EM_SETSEL, -1}};
     const auto [message, lParam] = messages[std::size_t(action)];

@@ -138,11 +138,7 @@ Convqvr::Convqvr(QWidget *parent)
     // The label's own context menu offers no copy for plain text; this one
     // copies the selection, or the whole result when nothing is selected.
     auto *copy = new QAction(qtext(form::copyEntry), qvr);
-    connect(copy, &QAction::triggered, this, [this] {
-        const QString text = qvr->hasSelectedText() ? qvr->selectedText() : qvr->text();
-        if (!text.isEmpty())
-            QGuiApplication::clipboard()->setText(text);
-    });
+    connect(copy, &QAction::triggered, this, &Convqvr::copyResult);
     qvr->addAction(copy);
     qvr->setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -261,8 +257,17 @@ bool Convqvr::keyPasses(const QKeyEvent *event)
     return code != 0;
 }
 
+void Convqvr::copyResult()
+{
+    const QString text = qvr->hasSelectedText() ? qvr->selectedText() : qvr->text();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
 void Convqvr::edit(form::Edit action)
 {
+    if (action == form::Edit::Copy && !nhc->hasSelectedText())
+        return copyResult();
     // In the order of form::Edit.
     static const std::function<void(QLineEdit *)> actions[] = {&QLineEdit::paste, &QLineEdit::copy,
         &QLineEdit::cut, &QLineEdit::undo, &QLineEdit::redo, &QLineEdit::selectAll};

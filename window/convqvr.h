@@ -32,6 +32,7 @@ protected:
 private:
     bool keyPasses(const QKeyEvent *event);
     void edit(form::Edit action);
+    void copyResult();
     void repairSelection();
     void typeCharacters(const QString &text);
 

@@ -24,7 +24,8 @@ from selenium.webdriver.common.keys import Keys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from scenario import check, failures, play, wait  # noqa: E402
 
-KEYS = {"BackSpace": Keys.BACKSPACE, "Home": Keys.HOME, "Delete": Keys.DELETE, "Right": Keys.RIGHT}
+KEYS = {"BackSpace": Keys.BACKSPACE, "Home": Keys.HOME, "Delete": Keys.DELETE, "Right": Keys.RIGHT,
+        "Insert": Keys.INSERT}
 # The form's places in CSS pixels at 100 %: the layout's own expected values.
 LAYOUT = {"Convqvr": (0, 0, 210, 161), "Label1": (16, 8, 121, 17), "nhc": (24, 24, 81, 24),
           "Label2": (16, 56, 177, 25), "qvr": (16, 80, 177, 33), "Label3": (8, 120, 201, 41),
@@ -87,6 +88,9 @@ def session(driver, url):
             driver.execute_async_script(
                 "navigator.clipboard.writeText(arguments[0]).then(arguments[1])", argument)
             actions().key_down(Keys.CONTROL).send_keys("v").key_up(Keys.CONTROL).perform()
+        elif action == "copy" and argument != "qvr":  # ctrl+KEY, from the keyboard
+            key = argument.split("+")[1]
+            actions().key_down(Keys.CONTROL).send_keys(KEYS.get(key, key)).key_up(Keys.CONTROL).perform()
         elif action == "copy":
             actions().context_click(element(argument)).perform()
             actions().click(driver.find_element(By.CSS_SELECTOR, "#menu button")).perform()

@@ -108,6 +108,8 @@ def main(program, probe_program, prefix, dpi, objdump):
                 check(read()[0] == argument, "the box's own menu pastes")
                 click("nhc")  # empties it again, for the shortcut
                 xdotool("key", "ctrl+v")
+            elif action == "copy" and argument != "qvr":  # from the keyboard
+                xdotool("key", argument)
             elif action == "copy":
                 menu(argument, 1)
 

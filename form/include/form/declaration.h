@@ -125,6 +125,8 @@ constexpr const Control *labelled(const Control &label)
 
 // The clipboard shortcuts act on the box itself on every front-end: they are
 // never typed. Every other key that types a character goes to the key filter.
+// Copy with nothing selected in the box copies the whole result, as the
+// result's own menu does, so that the keyboard alone can copy it.
 enum class Edit { Paste, Copy, Cut, Undo, Redo, SelectAll };
 enum class Key { A, C, V, X, Y, Z, Insert, Delete };
 
