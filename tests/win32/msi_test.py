@@ -50,6 +50,8 @@ def main(package, later, probe, prefix, objdump):
     check(tables["Upgrade"].count(UPGRADE_CODE) == 2, f"the upgrade code: {tables['Upgrade']!r}")
     check("Conversion QVR\tPrograms" in tables["Shortcut"], f"the Start menu entry: {tables['Shortcut']!r}")
     check("65001" in tables["_ForceCodepage"], "the strings' code page is UTF-8, as written")
+    check("ARPPRODUCTICON\tconvqvr.ico" in tables["Property"] and "convqvr.ico" in msiinfo("streams", package),
+          "the list of installed programs shows the icon")
     versions = [msiinfo("export", p, "Property").split("ProductVersion\t")[1].split()[0] for p in (package, later)]
 
     wine = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine.sh"), f"{prefix}-96", "96"]
