@@ -28,7 +28,7 @@ touch -d "@$SOURCE_DATE_EPOCH" "$work"/*
 product=$(echo "conversion-qvr $version" | guid)
 sed -e "s/@VERSION@/$version/" -e "s/@PRODUCT_CODE@/$product/" \
     packaging/windows/conversion-qvr.wxs >"$work/conversion-qvr.wxs"
-package=$(cd "$work" && cat conversion-qvr.wxs convqvr.exe convqvr.com LISEZMOI.txt | guid)
+package=$(cd "$work" && cat conversion-qvr.wxs convqvr.exe convqvr.com LISEZMOI.txt convqvr.ico | guid)
 
 # wixl and msibuild date the summary with the clock: it is set to the date
 # of the sources, whatever clock a caller's faketime gave.
