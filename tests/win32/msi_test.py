@@ -84,8 +84,11 @@ def main(package, later, probe, prefix, objdump):
         return run("reg", "query", ENVIRONMENT, "/v", "PATH")[1].split("REG_EXPAND_SZ")[-1].strip()
 
     def shortcuts():
-        return glob.glob(os.path.join(root, "drive_c", "**", "Start Menu", "**", "Conversion QVR.lnk"),
-                         recursive=True)
+        # The Start menu of all users, or, as Wine has it, of the one user.
+        menus = [os.path.join(root, "drive_c", "ProgramData"), os.path.join(root, "drive_c", "users", "*",
+                                                                            "AppData", "Roaming")]
+        return [link for menu in menus for link in glob.glob(os.path.join(
+            menu, "Microsoft", "Windows", "Start Menu", "Programs", "Conversion QVR.lnk"))]
 
     folder = os.path.join(root, "drive_c", "Program Files", "Conversion QVR")
     run("cmd", "/c", "ver")  # the prefix, made before anything is installed
