@@ -30,11 +30,12 @@ sed -e "s/@VERSION@/$version/" -e "s/@PRODUCT_CODE@/$product/" \
     packaging/windows/conversion-qvr.wxs >"$work/conversion-qvr.wxs"
 package=$(cd "$work" && cat conversion-qvr.wxs convqvr.exe convqvr.com LISEZMOI.txt convqvr.ico | guid)
 
-# wixl and msibuild date the summary with the clock: it is set to the date
-# of the sources, whatever clock a caller's faketime gave.
+# wixl and msibuild date the summary with the clock: it is stopped at the
+# date of the sources, whatever clock a caller's faketime gave, while the
+# files' own times, which the cabinet keeps, are left as they are.
 at() {
-    env -u LD_PRELOAD -u FAKETIME TZ=UTC \
-        faketime -f "@$(TZ=UTC date -d "@$SOURCE_DATE_EPOCH" '+%F %T')" "$@"
+    env -u LD_PRELOAD -u FAKETIME TZ=UTC NO_FAKE_STAT=1 \
+        faketime -f "$(TZ=UTC date -d "@$SOURCE_DATE_EPOCH" '+%F %T')" "$@"
 }
 (cd "$work" && at wixl --arch x64 -o package.msi conversion-qvr.wxs)
 # wixl writes its strings in UTF-8 but leaves the database's code page
