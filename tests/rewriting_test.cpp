@@ -230,3 +230,28 @@ TEST(Files, OnlyTheFieldsChangeAndASecondPassChangesNothing)
         }
     }
 }
+
+// A file dropped on the page is read as its name, or else its first bytes, say.
+TEST(Files, FormatFromNameOrContent)
+{
+    using enum rewriting::Format;
+    const struct
+    {
+        std::string_view name, start;
+        rewriting::Format format;
+    } cases[] = {
+        {"carnet.VCF", "", VCard},
+        {"carnet.vcard", "", VCard},
+        {"contacts.csv", "42 12 34 56\n", Csv},
+        {"membres.tsv", "", Csv},
+        {"numeros.txt", "BEGIN:VCARD\n", List},
+        {"export", "\xEF\xBB\xBF\r\n  begin:vcard\r\nVERSION:2.1", VCard},
+        {"export.dat", "Nom;Tel\n", Csv},
+        {"export", "Nom\tTel", Csv},
+        {"numeros", "42 12 34 56\n45.67.89.01, 2e\n", List},
+        {"carnet.vcf.bak", "", List},
+        {"", "", List},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(rewriting::formatOf(c.name, c.start), c.format) << c.name << " " << c.start;
+}

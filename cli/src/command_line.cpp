@@ -180,12 +180,8 @@ public:
         if (!rewriter.problem().empty())
             problem(
                 file + ":" + std::to_string(rewriter.problemLine()) + ": " + rewriter.problem());
-        if (settings.verbose) {
-            const rewriting::Counts &c = rewriter.counts();
-            say(streams.err,
-                file + " : convertis " + std::to_string(c.converted) + ", laissés tels quels "
-                    + std::to_string(c.left) + ", signalés " + std::to_string(c.reported));
-        }
+        if (settings.verbose)
+            say(streams.err, file + " : " + rewriting::said(rewriter.counts()));
         return writer.put() || failed();
     }
 
@@ -218,9 +214,7 @@ private:
     void tell(rewriting::FileRewriter &rewriter, const std::string &name)
     {
         for (const rewriting::Report &r : rewriter.reports())
-            say(streams.err,
-                name + ":" + std::to_string(r.line) + ": « " + r.number
-                    + " » : aucune règle, laissé tel quel");
+            say(streams.err, name + ":" + std::to_string(r.line) + ": " + rewriting::said(r));
         rewriter.reports().clear();
     }
 

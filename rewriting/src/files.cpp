@@ -122,6 +122,41 @@ constexpr std::size_t longestCell = 4096;
 
 } // namespace
 
+Format formatOf(std::string_view fileName, std::string_view start)
+{
+    const std::size_t dot = fileName.rfind('.');
+    const std::string_view extension = dot == fileName.npos ? "" : fileName.substr(dot + 1);
+    for (std::string_view vcard : {"vcf", "vcard"}) {
+        if (sameLetters(extension, vcard))
+            return Format::VCard;
+    }
+    for (std::string_view csv : {"csv", "tsv"}) {
+        if (sameLetters(extension, csv))
+            return Format::Csv;
+    }
+    if (sameLetters(extension, "txt"))
+        return Format::List;
+    if (start.starts_with("\xEF\xBB\xBF"))
+        start.remove_prefix(3);
+    start.remove_prefix(std::min(start.find_first_not_of(" \t\r\n"), start.size()));
+    if (sameLetters(start.substr(0, 11), "BEGIN:VCARD"))
+        return Format::VCard;
+    // A heading of several columns.
+    const std::string_view first = start.substr(0, start.find('\n'));
+    return first.find_first_of(",;\t") != first.npos ? Format::Csv : Format::List;
+}
+
+std::string said(const Report &report)
+{
+    return "« " + report.number + " » : aucune règle, laissé tel quel";
+}
+
+std::string said(const Counts &counts)
+{
+    return "convertis " + std::to_string(counts.converted) + ", laissés tels quels "
+        + std::to_string(counts.left) + ", signalés " + std::to_string(counts.reported);
+}
+
 FileRewriter::FileRewriter(Format format_, std::vector<std::string> columns)
     : format(format_)
     , wanted(std::move(columns))

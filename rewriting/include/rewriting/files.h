@@ -28,6 +28,14 @@ struct Report
     std::string number;
 };
 
+// The format that a file's name, or else its first bytes, show: a vCard, a
+// CSV (or tab-separated) file, or else a list.
+Format formatOf(std::string_view fileName, std::string_view start);
+
+// What is said of a report and of the counts, wherever they are shown.
+std::string said(const Report &report);
+std::string said(const Counts &counts);
+
 class FileRewriter
 {
 public:
