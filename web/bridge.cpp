@@ -1,15 +1,29 @@
 // What the page asks of the form, as plain functions for its script: the key
 // filter, and counting and converting the box's text in UTF-16, as the
-// browser holds it, like Windows.
+// browser holds it, like Windows; and, for its worker, whole files rewritten
+// a piece at a time.
 #include <form/form.h>
+#include <rewriting/files.h>
 
 #include <emscripten/emscripten.h>
 
+#include <memory>
 #include <string>
 
 namespace {
 
 std::u16string shown; // the last result, read by the script before the next call
+
+std::unique_ptr<rewriting::FileRewriter> file; // the file being rewritten
+std::string written, notes;                    // read by the script before the next call
+
+// The reports since the last piece, a line each.
+void note()
+{
+    for (const rewriting::Report &r : file->reports())
+        notes += "ligne " + std::to_string(r.line) + " : " + rewriting::said(r) + "\n";
+    file->reports().clear();
+}
 
 } // namespace
 
@@ -34,6 +48,52 @@ EMSCRIPTEN_KEEPALIVE const char16_t *convqvr_convert(const char16_t *text, int l
 EMSCRIPTEN_KEEPALIVE int convqvr_shown_length()
 {
     return int(shown.size());
+}
+
+// A file's format from its name and first bytes, both UTF-8.
+EMSCRIPTEN_KEEPALIVE int convqvr_format_of(
+    const char *name, int nameLength, const char *start, int startLength)
+{
+    return int(
+        rewriting::formatOf({name, std::size_t(nameLength)}, {start, std::size_t(startLength)}));
+}
+
+EMSCRIPTEN_KEEPALIVE void convqvr_file_open(int format)
+{
+    file = std::make_unique<rewriting::FileRewriter>(rewriting::Format(format));
+}
+
+// The next piece of the file, or its end with none; what can be written by
+// then is at convqvr_written(), and what is to be said of it at convqvr_notes().
+EMSCRIPTEN_KEEPALIVE int convqvr_file_feed(const char *piece, int length)
+{
+    written.clear();
+    notes.clear();
+    if (piece)
+        file->feed({piece, std::size_t(length)}, written);
+    else
+        file->finish(written);
+    note();
+    if (!piece && !file->problem().empty())
+        notes += "ligne " + std::to_string(file->problemLine()) + " : " + file->problem() + "\n";
+    return int(written.size());
+}
+
+// What was done, once the file is read.
+EMSCRIPTEN_KEEPALIVE const char *convqvr_file_counts()
+{
+    notes = rewriting::said(file->counts());
+    return notes.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char *convqvr_written()
+{
+    return written.data();
+}
+
+EMSCRIPTEN_KEEPALIVE const char *convqvr_notes()
+{
+    return notes.c_str();
 }
 
 } // extern "C"

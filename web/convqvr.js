@@ -6,6 +6,7 @@ Convqvr().then((rules) => {
     const qvr = document.getElementById("qvr");
     const Quitter = document.getElementById("Quitter");
     const menu = document.getElementById("menu");
+    const said = document.getElementById("dit");
 
     // Texts cross into the module as UTF-16, as the page holds them.
     const withText = (text, use) => {
@@ -48,8 +49,16 @@ Convqvr().then((rules) => {
         nhc_Change();
     }
 
+    // A tab the visitor opened is not the page's to close: it says so, and
+    // empties the form.
     function Quitter_Click() {
         window.close();
+        if (!window.closed) {
+            said.textContent = "Le navigateur ne laisse pas la page fermer cet onglet : "
+                + "fermez-le vous-même. Le formulaire est vidé.";
+            nhc_Click();
+            nhc.focus();
+        }
     }
 
     // Whatever would enter the box by typing, from a keyboard, a phone's
@@ -140,6 +149,77 @@ Convqvr().then((rules) => {
                 menu.hidden = true;
         });
     }
+
+    // A whole file, dropped or chosen, converted off the page's thread by the
+    // same rules, and offered back under a name that says so.
+    const progress = document.getElementById("avance");
+    const link = document.getElementById("converti");
+    const reports = document.getElementById("signales");
+    const chooser = document.getElementById("fichier");
+    const formats = ["liste", "vCard", "CSV"];
+    const shownReports = 1000;
+    const ownCopy = document.getElementById("worker");
+    const workerSource = ownCopy ? URL.createObjectURL(new Blob(
+        [document.getElementById("rules").textContent, ownCopy.textContent],
+        {type: "text/javascript"})) : "convqvr-worker.js";
+    let worker = null;
+    const convertFile = (file) => {
+        worker?.terminate();
+        worker = new Worker(workerSource);
+        let count = 0;
+        progress.value = 0;
+        progress.hidden = false;
+        link.hidden = reports.hidden = true;
+        reports.replaceChildren();
+        said.textContent = `${file.name} : conversion…`;
+        const report = (notes) => {
+            for (const note of notes.split("\n").filter((line) => line !== "")) {
+                if (++count <= shownReports)
+                    reports.append(Object.assign(document.createElement("li"), {textContent: note}));
+            }
+            reports.hidden = count === 0;
+        };
+        worker.onmessage = ({data}) => {
+            if (data.failed !== undefined) {
+                progress.hidden = true;
+                said.textContent = `${file.name} : la lecture a échoué (${data.failed}).`;
+                return;
+            }
+            report(data.notes);
+            if (data.converted === undefined) {
+                progress.value = data.done;
+                return;
+            }
+            if (count > shownReports)
+                report(`… et ${count - shownReports} de plus`);
+            progress.hidden = true;
+            said.textContent = `${file.name} (${formats[data.format]}) : ${data.counts}.`;
+            const dot = file.name.lastIndexOf(".");
+            URL.revokeObjectURL(link.href);
+            link.href = URL.createObjectURL(data.converted);
+            link.download = dot > 0 ? `${file.name.slice(0, dot)}-converti${file.name.slice(dot)}`
+                : `${file.name}-converti`;
+            link.textContent = `Télécharger ${link.download}`;
+            link.hidden = false;
+        };
+        worker.postMessage(file);
+    };
+    document.getElementById("choisir").addEventListener("click", () => chooser.click());
+    chooser.addEventListener("change", () => {
+        if (chooser.files.length)
+            convertFile(chooser.files[0]);
+        chooser.value = "";
+    });
+    document.addEventListener("dragover", (event) => {
+        if (event.dataTransfer.types.includes("Files"))
+            event.preventDefault();
+    });
+    document.addEventListener("drop", (event) => {
+        if (event.dataTransfer.files.length) {
+            event.preventDefault();
+            convertFile(event.dataTransfer.files[0]);
+        }
+    });
 
     if ("serviceWorker" in navigator && location.protocol.startsWith("http"))
         navigator.serviceWorker.register("sw.js");

@@ -1,16 +1,22 @@
 #!/usr/bin/python3
 """The page in a real Chromium, driven through chromedriver with real key and
 mouse events: the shared session against the single file opened from disk;
-the served folder from a server on 127.0.0.1, reloaded once the server is
-gone; the accessibility tree; and the pinned colours under a dark scheme,
-read from the pixels.
+its layout on a phone, a desktop and with text at 200 %; the accessibility
+tree; Quitter in a tab; the pinned colours under a dark scheme, read from the
+pixels; address books converted in the page; and the served folder from a
+server on 127.0.0.1, updated, then reloaded once the server is gone. Any
+request to anywhere else reaches a proxy that counts it.
 
 Usage: web_test.py SINGLE_FILE SERVED_DIR WORK_DIR
 """
-import functools
+import filecmp
+import json
 import http.server
 import io
 import os
+import re
+import shutil
+import subprocess
 import sys
 import threading
 
@@ -26,10 +32,23 @@ from scenario import check, failures, play, wait  # noqa: E402
 
 KEYS = {"BackSpace": Keys.BACKSPACE, "Home": Keys.HOME, "Delete": Keys.DELETE, "Right": Keys.RIGHT,
         "Insert": Keys.INSERT}
-# The form's places in CSS pixels at 100 %: the layout's own expected values.
+HERE = os.path.dirname(os.path.abspath(__file__))
+FILES = os.path.realpath(os.path.join(HERE, "..", "files"))
+# The form's places at its own scale, relative to it: the layout's own expected values.
 LAYOUT = {"Convqvr": (0, 0, 210, 161), "Label1": (16, 8, 121, 17), "nhc": (24, 24, 81, 24),
           "Label2": (16, 56, 177, 25), "qvr": (16, 80, 177, 33), "Label3": (8, 120, 201, 41),
           "Quitter": (128, 32, 65, 17)}
+# Width, height, a phone's, the text's size in CSS pixels; then what the page must
+# be: the form scaled to the width less its margins, or drawn at a whole scale.
+SCREENS = [("phone", 360, 740, True, 16, "width"), ("phone-320", 320, 568, True, 16, "width"),
+           ("desktop", 1280, 800, False, 16, 2), ("text-200", 800, 600, False, 32, "at least 2")]
+TEXTS = ["Label1", "Label2", "qvr", "Label3", "Quitter", "nhc", "carnet"]
+TARGETS = ["nhc", "Quitter", "choisir"]
+# Each dropped or chosen file, what the page says of it and its converted name.
+ADDRESS_BOOKS = [("drop", "carnet-2.1.vcf", "(vCard) : convertis 2, laissés tels quels 1, signalés 1.",
+                  "ligne 9 : « 52 12 34 56 » : aucune règle", "carnet-2.1-converti.vcf"),
+                 ("choose", "contacts-outlook.csv", "(CSV) : convertis 2",
+                  "ligne 2 : « 52 12 34 56 »", "contacts-outlook-converti.csv")]
 
 
 def browser(work):
@@ -39,6 +58,8 @@ def browser(work):
                      "--disable-background-networking", "--disable-component-update",
                      "--disable-sync", "--window-size=420,320", f"--user-data-dir={work}/profile"):
         options.add_argument(argument)
+    # Every request the browser makes, and whom for, written out when it quits.
+    options.add_argument(f"--log-net-log={work}/net.json")
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
@@ -62,8 +83,6 @@ def session(driver, url):
     check(driver.switch_to.active_element.get_attribute("id") == "nhc", "the box has the focus at start")
     element = lambda name: driver.find_element(By.ID, name)
     actions = lambda: ActionChains(driver)
-    places = {name: tuple(element(name).rect[k] for k in ("x", "y", "width", "height")) for name in LAYOUT}
-    check(places == LAYOUT, f"the layout: {places}")
     focused = []
     actions().send_keys(Keys.TAB).perform()
     focused.append(driver.switch_to.active_element.get_attribute("id"))
@@ -101,28 +120,142 @@ def session(driver, url):
     driver.switch_to.window(opener)
 
 
-def served_offline(driver, folder):
-    """The served folder, then the same page once its server is gone."""
-    class Quiet(http.server.SimpleHTTPRequestHandler):
-        def log_message(self, *arguments):
-            pass
+class Server(http.server.ThreadingHTTPServer):
+    """A folder on 127.0.0.1, which may be changed for another one."""
+    def __init__(self, folder):
+        self.folder = folder
+        outer = self
 
-    handler = functools.partial(Quiet, directory=folder)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    driver.get(f"http://127.0.0.1:{server.server_port}/")
+        class Quiet(http.server.SimpleHTTPRequestHandler):
+            def __init__(self, *arguments, **named):
+                super().__init__(*arguments, directory=outer.folder, **named)
+
+            def log_message(self, *arguments):
+                pass
+
+        super().__init__(("127.0.0.1", 0), Quiet)
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+
+def served(driver, folder, work):
+    """The served folder; then a changed one at the same place, which shows by
+    the second visit; then the same page once its server is gone."""
+    first, second = os.path.join(work, "first"), os.path.join(work, "second")
+    for copy in (first, second):
+        shutil.rmtree(copy, ignore_errors=True)
+        shutil.copytree(folder, copy)
+    with open(os.path.join(second, "index.html"), "r+", encoding="utf-8") as page:
+        changed = page.read().replace("</body>", '<p id="changed"></p>\n</body>')
+        page.seek(0)
+        page.write(changed)
+    subprocess.run(["cmake", f"-DSERVED={second}", f"-DTEMPLATE={os.path.dirname(folder)}/sw.js.in",
+                    "-P", os.path.join(HERE, "..", "..", "web", "name_cache.cmake")], check=True)
+    names = [re.search(r'cacheName = "(.+)"', open(os.path.join(copy, "sw.js"), encoding="utf-8").read())[1]
+             for copy in (first, second)]
+    check(names[0] != names[1], f"a changed file names a new cache: {names}")
+    server = Server(first)
+    url = f"http://127.0.0.1:{server.server_port}/"
+    driver.get(url)
     check(ready(driver), "the served page is ready")
-    kept = driver.execute_async_script(
-        "navigator.serviceWorker.ready.then(() => arguments[0](true), () => arguments[0](false))")
+    kept = lambda: driver.execute_async_script(
+        "navigator.serviceWorker.ready.then(() => caches.keys()).then(arguments[0], () => arguments[0]([]))")
+    check(wait(10, lambda: kept() == names[:1]), f"its files are kept in {names[0]}")
+    server.folder = second
+    driver.get(url)
+    check(ready(driver) and wait(10, lambda: kept() == names[1:]),
+          f"the next visit brings the changed files in: {kept()}")
+    driver.get(url)
+    check(ready(driver) and driver.find_elements(By.ID, "changed"), "and the visit after shows them")
     server.shutdown()
     server.server_close()
     driver.refresh()
-    check(kept and ready(driver), "once its server is gone, the page still loads from its own cache")
+    check(ready(driver), "once its server is gone, the page still loads from its own cache")
     ActionChains(driver).send_keys("05123456").perform()
     shown = lambda: driver.find_element(By.ID, "qvr").text == "0800.12.34.56."
     check(wait(5, shown), "and converts")
     manifest = driver.execute_script("return document.querySelector('link[rel=manifest]').href")
     check(manifest.endswith("manifest.webmanifest"), "the page names its manifest")
+
+
+def layout(driver, url, work):
+    """The form at its proportions on each screen, every text whole and on a
+    phone legible, every control a target, nothing cut and no sideways scroll."""
+    for name, width, height, mobile, text, scale in SCREENS:
+        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                               {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": mobile})
+        driver.execute_cdp_cmd("Page.setFontSizes", {"fontSizes": {"standard": text, "fixed": 13}})
+        driver.get(url)
+        ready(driver)
+        ActionChains(driver).send_keys("42123456").perform()
+        box = lambda id: driver.execute_script(
+            "const r = document.getElementById(arguments[0]).getBoundingClientRect();"
+            "return [r.x, r.y, r.width, r.height]", id)
+        form, panel = box("Convqvr"), box("carnet")
+        u = form[2] / 210
+        places = {n: [round((v - form[k % 2]) / u) if k < 2 else round(v / u) for k, v in enumerate(box(n))]
+                  for n in LAYOUT}
+        check(places == {n: list(p) for n, p in LAYOUT.items()}, f"{name}: the layout at {u:.2f}: {places}")
+        wanted = {"width": (width - 16) / 210, 2: 2}.get(scale)
+        check(u == wanted if wanted else u >= 2, f"{name}: the form's scale is {u:.3f} (wanted: {scale})")
+        check(abs(form[0] * 2 + form[2] - width) <= 1 and panel[1] >= form[1] + form[3],
+              f"{name}: centred, the panel under the form: {form} {panel}")
+        cut = driver.execute_script(
+            "return arguments[0].filter(id => { const e = document.getElementById(id);"
+            " return e.scrollWidth > e.clientWidth + 1 || e.scrollHeight > e.clientHeight + 1; })", TEXTS)
+        sideways = driver.execute_script("return document.scrollingElement.scrollWidth - innerWidth")
+        check(cut == [] and sideways <= 0, f"{name}: nothing cut ({cut}), no sideways scroll ({sideways})")
+        if mobile:
+            small = driver.execute_script(
+                "return [...document.querySelectorAll('main *')].filter(e => e.textContent.trim()"
+                " && parseFloat(getComputedStyle(e).fontSize) < 12).map(e => e.id || e.tagName)")
+            tiny = [t for t in TARGETS if min(box(t)[2:]) < 24]
+            check(small == [] and tiny == [], f"{name}: texts under 12 px {small}, targets under 24 {tiny}")
+        driver.find_element(By.TAG_NAME, "body").screenshot(os.path.join(work, f"{name}.png"))
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+    driver.execute_cdp_cmd("Page.setFontSizes", {"fontSizes": {"standard": 16, "fixed": 13}})
+
+
+def elsewhere(work):
+    """What the pages and their workers asked of any place but their own
+    folder or server; the browser's own requests name no origin."""
+    with open(os.path.join(work, "net.json"), encoding="utf-8") as log:
+        net = json.load(log)
+    start = net["constants"]["logEventTypes"]["URL_REQUEST_START_JOB"]
+    asked = [e["params"] for e in net["events"] if e["type"] == start and "url" in e.get("params", {})]
+    return [a["url"] for a in asked if a["initiator"] != "not an origin"
+            and not a["url"].startswith(("file:", "data:", "blob:", "http://127.0.0.1:"))]
+
+
+def address_books(driver, url, work):
+    """A vCard dropped and a CSV chosen, converted in the page: what it says
+    of them, and the downloaded files byte for byte."""
+    downloads = os.path.join(work, "downloads")
+    shutil.rmtree(downloads, ignore_errors=True)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+    driver.get(url)
+    ready(driver)
+    for how, name, counts, reported, converted in ADDRESS_BOOKS:
+        source = os.path.join(FILES, name)
+        if how == "choose":
+            driver.find_element(By.ID, "fichier").send_keys(source)
+        else:  # from a chooser of the test's own, then dropped on the page
+            picked = driver.execute_script(
+                "const i = document.createElement('input'); i.type = 'file'; document.body.append(i); return i")
+            picked.send_keys(source)
+            driver.execute_script(
+                "const moved = new DataTransfer(); moved.items.add(arguments[0].files[0]); arguments[0].remove();"
+                "document.getElementById('carnet').dispatchEvent(new DragEvent('drop',"
+                " {dataTransfer: moved, bubbles: true, cancelable: true}))", picked)
+        link = driver.find_element(By.ID, "converti")
+        check(wait(10, link.is_displayed) and link.get_attribute("download") == converted,
+              f"{name} is offered as {link.get_attribute('download')}")
+        said = driver.find_element(By.ID, "dit").text
+        check(said.startswith(name) and counts in said and reported in driver.find_element(By.ID, "signales").text,
+              f"{name}: {said!r}")
+        link.click()
+        got = os.path.join(downloads, converted)
+        check(wait(10, lambda: os.path.exists(got)) and filecmp.cmp(
+            got, os.path.join(FILES, "expected", name), shallow=False), f"{converted} as the command line writes it")
 
 
 def accessibility(driver, url):
@@ -134,47 +267,63 @@ def accessibility(driver, url):
     named = {(value(n, "role"), value(n, "name")) for n in nodes}
     check(("textbox", "Numéro à 8 chiffres") in named, "the box is named by its label")
     check(("button", "Quitter") in named, "the button is named Quitter")
-    live = [n for n in nodes if any(p["name"] == "live" and p["value"]["value"] == "polite"
-                                    for p in n.get("properties", []))]
-    check(len(live) == 1 and value(live[0], "role") == "status", "the result is a polite live region")
+    live = {(value(n, "role"), value(n, "name")) for n in nodes if any(
+        p["name"] == "live" and p["value"]["value"] == "polite" for p in n.get("properties", []))}
+    check(("status", "Numéro à dix chiffres") in live, f"the result is a polite live region named by its label: {live}")
+    # In a tab the page did not open, Quitter cannot close it: it says so and empties the form.
+    empty = driver.find_element(By.ID, "qvr").text
+    ActionChains(driver).send_keys("42123456").click(driver.find_element(By.ID, "Quitter")).perform()
+    form = (driver.find_element(By.ID, "nhc").get_attribute("value"), driver.find_element(By.ID, "qvr").text)
+    check("fermez-le" in driver.find_element(By.ID, "dit").text and form == ("", empty),
+          f"Quitter in a tab says why it stays, and empties the form: {form}")
 
 
 def dark_scheme(driver, url, work):
     """Under a dark scheme only the button, which keeps the desktop's look,
     changes; everything drawn over the sky keeps its pinned colours."""
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": 800, "height": 600, "deviceScaleFactor": 1, "mobile": False})
     driver.get(url)
     ready(driver)
     ActionChains(driver).send_keys("42123456").perform()
+    driver.execute_script("document.getElementById('nhc').style.caretColor = 'transparent'")  # it blinks
     shots = {}
     for scheme in ("light", "dark"):
         driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
                                {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
-        path = os.path.join(work, f"{scheme}.png")
-        driver.find_element(By.ID, "Convqvr").screenshot(path)
         shots[scheme] = driver.find_element(By.ID, "Convqvr").screenshot_as_png
-    button = driver.find_element(By.ID, "Quitter").rect
+        with open(os.path.join(work, f"{scheme}.png"), "wb") as shot:
+            shot.write(shots[scheme])
+    button, form = (driver.find_element(By.ID, name).rect for name in ("Quitter", "Convqvr"))
     light, dark = (Image.open(io.BytesIO(shots[s])).convert("RGB") for s in ("light", "dark"))
-    inside = lambda x, y: (button["x"] <= x < button["x"] + button["width"]
-                           and button["y"] <= y < button["y"] + button["height"])
+    # Within a pixel: the shot starts at a whole pixel, the form may not.
+    inside = lambda x, y: (button["x"] - 1 <= x + form["x"] <= button["x"] + button["width"]
+                           and button["y"] - 1 <= y + form["y"] <= button["y"] + button["height"])
     changed = {(x, y) for y in range(light.height) for x in range(light.width)
                if light.getpixel((x, y)) != dark.getpixel((x, y))}
     check(changed and all(inside(x, y) for x, y in changed),
           f"{len(changed)} pixels change under a dark scheme, all of them the button's")
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
 
-def main(single, served, work):
+def main(single, folder, work):
     os.makedirs(work, exist_ok=True)
+    check(os.path.getsize(single) < 150 * 1024, f"the single file is {os.path.getsize(single)} bytes")
     driver = browser(work)
     try:
         driver.execute_cdp_cmd("Browser.grantPermissions",
                                {"permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
         url = "file://" + os.path.abspath(single)
         session(driver, url)
+        layout(driver, url, work)
         accessibility(driver, url)
         dark_scheme(driver, url, work)
-        served_offline(driver, served)
+        address_books(driver, url, work)
+        served(driver, folder, work)
+        address_books(driver, driver.current_url, work)
     finally:
         driver.quit()
+    check(elsewhere(work) == [], f"nothing leaves the machine: {elsewhere(work)}")
 
 
 if __name__ == "__main__":
