@@ -22,7 +22,7 @@ echo "the command line over lists of numbers ..." >&2
 "$bin/lines_benchmark" build/default/bin/convqvr "$bin/floor_lines" >>"$log"
 echo "the page in Chromium ..." >&2
 page=$(scripts/build-web.sh 2>/dev/null | tail -n1)
-/usr/bin/python3 benchmarks/web_benchmark.py "$page" >>"$log"
+/usr/bin/python3 benchmarks/web_benchmark.py "$page" build/default/bin/convqvr >>"$log"
 
 echo
 printf '%-44s | %-48s | %s\n' "figure" "measured" "goal"
