@@ -217,12 +217,15 @@ def layout(driver, url, work):
 
 def elsewhere(work):
     """What the pages and their workers asked of any place but their own
-    folder or server; the browser's own requests name no origin."""
+    folder or server. Each request names the origin it is made for: the
+    single file's is opaque ("null"), the served folder's is 127.0.0.1; the
+    browser's own requests and pages name none or their own."""
     with open(os.path.join(work, "net.json"), encoding="utf-8") as log:
         net = json.load(log)
     start = net["constants"]["logEventTypes"]["URL_REQUEST_START_JOB"]
     asked = [e["params"] for e in net["events"] if e["type"] == start and "url" in e.get("params", {})]
-    return [a["url"] for a in asked if a["initiator"] != "not an origin"
+    ours = lambda origin: origin == "null" or origin.startswith("http://127.0.0.1:")
+    return [a["url"] for a in asked if ours(a["initiator"])
             and not a["url"].startswith(("file:", "data:", "blob:", "http://127.0.0.1:"))]
 
 
