@@ -172,10 +172,12 @@ Convqvr().then((rules) => {
         link.hidden = reports.hidden = true;
         reports.replaceChildren();
         said.textContent = `${file.name} : conversion…`;
+        const item = (text) => reports.append(
+            Object.assign(document.createElement("li"), {textContent: text}));
         const report = (notes) => {
             for (const note of notes.split("\n").filter((line) => line !== "")) {
                 if (++count <= shownReports)
-                    reports.append(Object.assign(document.createElement("li"), {textContent: note}));
+                    item(note);
             }
             reports.hidden = count === 0;
         };
@@ -191,7 +193,7 @@ Convqvr().then((rules) => {
                 return;
             }
             if (count > shownReports)
-                report(`… et ${count - shownReports} de plus`);
+                item(`… et ${count - shownReports} de plus`);
             progress.hidden = true;
             said.textContent = `${file.name} (${formats[data.format]}) : ${data.counts}.`;
             const dot = file.name.lastIndexOf(".");

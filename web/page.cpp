@@ -128,7 +128,7 @@ std::string element(const form::Control &c)
 
 // Under the form: a whole address book, dropped on the page or chosen,
 // converted in it, and offered back.
-constexpr int panelHeight = 104;
+constexpr int panelHeight = 112;
 constexpr const char *panel
     = "<section id=\"carnet\" aria-label=\"Un carnet entier\">\n"
       "<p>Un carnet d'adresses entier (vCard, CSV ou liste) : déposez-le sur la page ou "
@@ -178,8 +178,9 @@ int main(int argc, char *argv[])
     // --u is the form's pixel in CSS pixels. It follows the text size the
     // reader chose; a large screen draws the form at a whole multiple of its
     // size, and a phone or a narrow window scales it to its width, less a
-    // margin either side. The form and the panel stand a gap apart, with a
-    // gap above and below.
+    // margin either side, and to its height where no text then falls below
+    // 12 px or the reader's size. The form and the panel stand a gap apart,
+    // with a gap above and below.
     const int margin = 8, gap = 8;
     const std::string content = std::to_string(form::height + panelHeight + 3 * gap);
     const std::string sides = "(100cqw - " + std::to_string(2 * margin) + "px)/";
@@ -189,7 +190,7 @@ int main(int argc, char *argv[])
          << ":root{--u:max(calc(1rem/16),round(down,min(" << sides << 2 * form::width
          << ",(100svh - 64px)/" << content << "),1px))}}}\n"
          << "@media (max-width:40em),(pointer:coarse){:root{--u:min(" << sides << form::width
-         << ",max((100svh - 16px)/" << content << ",12px/11))}}\n"
+         << ",max((100svh - 16px)/" << content << ",12px/11,1rem/16))}}\n"
          << "body{margin:0;container-type:inline-size;font-family:\"" << face
          << "\",\"Liberation Sans\",Arial,sans-serif}\n"
          // The sky fills the page, softened behind the form's own.
@@ -199,6 +200,11 @@ int main(int argc, char *argv[])
          << "gap:" << scaled(gap)
          << ";box-sizing:border-box;min-height:100svh;padding:" << scaled(gap) << " " << margin
          << "px}\n"
+         // On a desktop, centred on whole pixels, so that the sky stays sharp.
+         << "@supports (width:round(down,1px,1px)){@media (min-width:40em){main{"
+         << "align-items:flex-start;justify-content:flex-start;padding:max(" << scaled(gap)
+         << ",round(down,(100svh - " << scaled(form::height + panelHeight + gap) << ")/2,1px)) 0 "
+         << scaled(gap) << " round(down,(100cqw - " << scaled(form::width) << ")/2,1px)}}}\n"
          << form << "{position:relative;flex:none;width:" << scaled(form::width)
          << ";height:" << scaled(form::height)
          << ";overflow:hidden;background:var(--sky) no-repeat 0 0/100% 100%;"
