@@ -186,11 +186,6 @@ int main(int argc, char *argv[])
     const std::string sides = "(100cqw - " + std::to_string(2 * margin) + "px)/";
     page << "<style>\n:root{color-scheme:light dark;--u:calc(1rem/16);--sky:image-set(url(\"" << sky
          << "\") 1x,url(\"" << sky2x << "\") 2x)}\n"
-         << "@supports (width:round(down,1px,1px)){@media (min-width:40em){"
-         << ":root{--u:max(calc(1rem/16),round(down,min(" << sides << 2 * form::width
-         << ",(100svh - 64px)/" << content << "),1px))}}}\n"
-         << "@media (max-width:40em),(pointer:coarse){:root{--u:min(" << sides << form::width
-         << ",max((100svh - 16px)/" << content << ",12px/11,1rem/16))}}\n"
          << "body{margin:0;container-type:inline-size;font-family:\"" << face
          << "\",\"Liberation Sans\",Arial,sans-serif}\n"
          // The sky fills the page, softened behind the form's own.
@@ -200,11 +195,16 @@ int main(int argc, char *argv[])
          << "gap:" << scaled(gap)
          << ";box-sizing:border-box;min-height:100svh;padding:" << scaled(gap) << " " << margin
          << "px}\n"
-         // On a desktop, centred on whole pixels, so that the sky stays sharp.
-         << "@supports (width:round(down,1px,1px)){@media (min-width:40em){main{"
-         << "align-items:flex-start;justify-content:flex-start;padding:max(" << scaled(gap)
+         // A desktop keeps some sky above and below the form, and centres it
+         // on whole pixels, so that its picture stays sharp.
+         << "@supports (width:round(down,1px,1px)){@media (min-width:40em){"
+         << ":root{--u:max(calc(1rem/16),round(down,min(" << sides << 2 * form::width
+         << ",(100svh - 64px)/" << content << "),1px))}\n"
+         << "main{align-items:flex-start;justify-content:flex-start;padding:max(" << scaled(gap)
          << ",round(down,(100svh - " << scaled(form::height + panelHeight + gap) << ")/2,1px)) 0 "
          << scaled(gap) << " round(down,(100cqw - " << scaled(form::width) << ")/2,1px)}}}\n"
+         << "@media (max-width:40em),(pointer:coarse){:root{--u:min(" << sides << form::width
+         << ",max((100svh - " << 2 * margin << "px)/" << content << ",12px/11,1rem/16))}}\n"
          << form << "{position:relative;flex:none;width:" << scaled(form::width)
          << ";height:" << scaled(form::height)
          << ";overflow:hidden;background:var(--sky) no-repeat 0 0/100% 100%;"
