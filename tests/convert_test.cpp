@@ -23,7 +23,7 @@ struct Case
 void expectAll(const std::vector<Case> &cases)
 {
     for (const Case &c : cases)
-        EXPECT_EQ(convert(c.input), c.expected) << "input: " << form::utf8(c.input);
+        EXPECT_EQ(convert(c.input), c.expected) << "input: " << conversion::utf8(c.input);
 }
 
 TEST(Convert, WorkedExamples)
@@ -74,7 +74,7 @@ TEST(Convert, EveryPairFollowsThePrefixGrid)
             const std::u32string pair{U'0' + first, U'0' + second};
             const std::u32string number = pair + U"234567";
             const std::u32string got = convert(number);
-            SCOPED_TRACE(form::utf8(number));
+            SCOPED_TRACE(conversion::utf8(number));
             if (cell == "-") {
                 EXPECT_EQ(got, U"??????????");
                 continue;
@@ -160,7 +160,7 @@ TEST(Convert, PairsWithoutRuleStayUnknownWhileTyping)
         {U"00", U"01", U"02", U"03", U"04", U"10", U"30", U"52", U"64"}) {
         std::u32string typed = pair;
         for (char32_t digit : std::u32string_view{U"234567"}) {
-            EXPECT_EQ(convert(typed), U"??????????") << form::utf8(typed);
+            EXPECT_EQ(convert(typed), U"??????????") << conversion::utf8(typed);
             typed += digit;
         }
     }
@@ -234,8 +234,8 @@ TEST(ConvertProperty, EightDigitsWithTwoDigitPrefix)
             || pair == U"16")
             continue;
         ++checked;
-        ASSERT_EQ(got.size(), 14u) << form::utf8(number);
-        EXPECT_EQ(std::count(got.begin(), got.end(), U'.'), 4) << form::utf8(number);
+        ASSERT_EQ(got.size(), 14u) << conversion::utf8(number);
+        EXPECT_EQ(std::count(got.begin(), got.end(), U'.'), 4) << conversion::utf8(number);
         EXPECT_EQ(got.substr(3),
             number.substr(0, 2) + U"." + number.substr(2, 2) + U"." + number.substr(4, 2) + U"."
                 + number.substr(6, 2));
@@ -260,17 +260,17 @@ TEST(ConvertProperty, EveryResultHasOneOfTheKnownForms)
         for (std::size_t n = length(random); n > 0; --n)
             input += alphabet[pick(random)];
         const std::u32string got = convert(input);
-        ASSERT_TRUE(isKnownForm(input, got)) << form::utf8(input) << " -> " << form::utf8(got);
+        ASSERT_TRUE(isKnownForm(input, got)) << conversion::utf8(input) << " -> " << conversion::utf8(got);
 
         // Appended to what a buffer holds, and, for ASCII text, byte for byte,
         // the same result.
         std::u32string appended = U"x";
         conversion::appendConversion(input, appended);
-        ASSERT_EQ(appended, U"x" + got) << form::utf8(input);
+        ASSERT_EQ(appended, U"x" + got) << conversion::utf8(input);
         if (std::all_of(input.begin(), input.end(), [](char32_t c) { return c < 0x80; })) {
             std::string bytes = "x";
             conversion::appendConversion(std::string(input.begin(), input.end()), bytes);
-            ASSERT_EQ(bytes, "x" + std::string(got.begin(), got.end())) << form::utf8(input);
+            ASSERT_EQ(bytes, "x" + std::string(got.begin(), got.end())) << conversion::utf8(input);
         }
     }
 }

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <form/declaration.h>
-#include <form/utf8.h>
+#include <conversion/utf8.h>
 
 #include <cstdio>
 #include <string>
@@ -13,7 +13,7 @@
 inline void printFormSheet()
 {
     std::printf(
-        "title %s\nclient %d %d\n", form::utf8(form::title).c_str(), form::width, form::height);
+        "title %s\nclient %d %d\n", conversion::utf8(form::title).c_str(), form::width, form::height);
     for (const form::Control &c : form::controls) {
         std::printf("control %.*s %d %d %d %d\n", int(c.name.size()), c.name.data(), c.place.left,
             c.place.top, c.place.width, c.place.height);

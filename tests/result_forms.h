@@ -1,7 +1,7 @@
 // What any result of the conversion may look like, checked without the prefix table.
 #pragma once
 
-#include <form/utf8.h>
+#include <conversion/utf8.h>
 
 #include <algorithm>
 #include <array>

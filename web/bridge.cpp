@@ -3,7 +3,7 @@
 // browser holds it, like Windows; and, for its worker, whole files rewritten
 // a piece at a time.
 #include <form/form.h>
-#include <rewriting/files.h>
+#include <rewriting/formats.h>
 
 #include <emscripten/emscripten.h>
 
@@ -14,14 +14,14 @@ namespace {
 
 std::u16string shown; // the last result, read by the script before the next call
 
-std::unique_ptr<rewriting::FileRewriter> file; // the file being rewritten
-std::string written, notes;                    // read by the script before the next call
+std::unique_ptr<rewriting::Reader> file; // the file being rewritten
+std::string written, notes;              // read by the script before the next call
 
 // The reports since the last piece, a line each.
 void note()
 {
     for (const rewriting::Report &r : file->reports())
-        notes += "ligne " + std::to_string(r.line) + " : " + rewriting::said(r) + "\n";
+        notes += "ligne " + std::to_string(r.line) + " : " + r.said + "\n";
     file->reports().clear();
 }
 
@@ -58,9 +58,15 @@ EMSCRIPTEN_KEEPALIVE int convqvr_format_of(
         rewriting::formatOf({name, std::size_t(nameLength)}, {start, std::size_t(startLength)}));
 }
 
+// What the user is told the format is.
+EMSCRIPTEN_KEEPALIVE const char *convqvr_format_name(int format)
+{
+    return rewriting::factsOf(rewriting::Format(format)).name.data();
+}
+
 EMSCRIPTEN_KEEPALIVE void convqvr_file_open(int format)
 {
-    file = std::make_unique<rewriting::FileRewriter>(rewriting::Format(format));
+    file = rewriting::readerOf(rewriting::Format(format));
 }
 
 // The next piece of the file, or its end with none; what can be written by
@@ -74,8 +80,6 @@ EMSCRIPTEN_KEEPALIVE int convqvr_file_feed(const char *piece, int length)
     else
         file->finish(written);
     note();
-    if (!piece && !file->problem().empty())
-        notes += "ligne " + std::to_string(file->problemLine()) + " : " + file->problem() + "\n";
     return int(written.size());
 }
 

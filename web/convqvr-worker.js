@@ -35,7 +35,8 @@ onmessage = async ({data: file}) => {
         const notes = take(rules._convqvr_file_feed(0, 0));
         const counts = rules.UTF8ToString(rules._convqvr_file_counts());
         const type = file.type || "application/octet-stream";
-        postMessage({format, notes, counts, converted: new Blob(parts, {type})});
+        const kind = rules.UTF8ToString(rules._convqvr_format_name(format));
+        postMessage({kind, notes, counts, converted: new Blob(parts, {type})});
     } catch (error) {
         postMessage({failed: error.message});
     } finally {

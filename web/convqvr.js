@@ -156,7 +156,6 @@ Convqvr().then((rules) => {
     const link = document.getElementById("converti");
     const reports = document.getElementById("signales");
     const chooser = document.getElementById("fichier");
-    const formats = ["liste", "vCard", "CSV"];
     const shownReports = 1000;
     const ownCopy = document.getElementById("worker");
     const workerSource = ownCopy ? URL.createObjectURL(new Blob(
@@ -195,7 +194,7 @@ Convqvr().then((rules) => {
             if (count > shownReports)
                 item(`… et ${count - shownReports} de plus`);
             progress.hidden = true;
-            said.textContent = `${file.name} (${formats[data.format]}) : ${data.counts}.`;
+            said.textContent = `${file.name} (${data.kind}) : ${data.counts}.`;
             const dot = file.name.lastIndexOf(".");
             URL.revokeObjectURL(link.href);
             link.href = URL.createObjectURL(data.converted);

@@ -5,8 +5,9 @@
 //       single: one file with everything inside, for use from disk;
 //       served: the page of a folder for a web host, naming those files
 //       beside it
+#include <conversion/utf8.h>
 #include <form/declaration.h>
-#include <form/utf8.h>
+#include <rewriting/formats.h>
 
 #include <cstdio>
 #include <fstream>
@@ -20,7 +21,7 @@ namespace {
 std::string html(std::u16string_view text)
 {
     std::string escaped;
-    for (char c : form::utf8(text)) {
+    for (char c : conversion::utf8(text)) {
         if (c == '<')
             escaped += "&lt;";
         else if (c == '&')
@@ -129,18 +130,30 @@ std::string element(const form::Control &c)
 // Under the form: a whole address book, dropped on the page or chosen,
 // converted in it, and offered back.
 constexpr int panelHeight = 112;
-constexpr const char *panel
-    = "<section id=\"carnet\" aria-label=\"Un carnet entier\">\n"
-      "<p>Un carnet d'adresses entier (vCard, CSV ou liste) : déposez-le sur la page ou "
-      "choisissez-le. Il est converti ici même, sans rien envoyer.</p>\n"
-      "<button id=\"choisir\" type=\"button\">Choisir un fichier…</button>\n"
-      "<input id=\"fichier\" type=\"file\" hidden "
-      "accept=\".vcf,.vcard,.csv,.tsv,.txt,text/vcard,text/csv,text/plain\">\n"
-      "<progress id=\"avance\" max=\"1\" value=\"0\" hidden></progress>\n"
-      "<p id=\"dit\" role=\"status\"></p>\n"
-      "<p><a id=\"converti\" hidden></a></p>\n"
-      "<ul id=\"signales\" hidden></ul>\n"
-      "</section>\n";
+std::string panel()
+{
+    // The picker offers every kind of file the rules read.
+    std::string accepted;
+    for (const rewriting::FormatFacts &facts : rewriting::formats) {
+        for (std::string_view extension : facts.extensions)
+            accepted += extension.empty() ? "" : "." + std::string(extension) + ",";
+    }
+    for (const rewriting::FormatFacts &facts : rewriting::formats)
+        accepted
+            += std::string(facts.mediaType) + (&facts == &rewriting::formats.back() ? "" : ",");
+    return "<section id=\"carnet\" aria-label=\"Un carnet entier\">\n"
+           "<p>Un carnet d'adresses entier (vCard, CSV ou liste) : déposez-le sur la page ou "
+           "choisissez-le. Il est converti ici même, sans rien envoyer.</p>\n"
+           "<button id=\"choisir\" type=\"button\">Choisir un fichier…</button>\n"
+           "<input id=\"fichier\" type=\"file\" hidden accept=\""
+        + accepted
+        + "\">\n"
+          "<progress id=\"avance\" max=\"1\" value=\"0\" hidden></progress>\n"
+          "<p id=\"dit\" role=\"status\"></p>\n"
+          "<p><a id=\"converti\" hidden></a></p>\n"
+          "<ul id=\"signales\" hidden></ul>\n"
+          "</section>\n";
+}
 
 constexpr const char *description = CONVQVR_DESCRIPTION;
 
@@ -173,7 +186,7 @@ int main(int argc, char *argv[])
          << "<link rel=\"icon\" href=\"" << icon << "\">\n";
     if (!single)
         page << "<link rel=\"manifest\" href=\"manifest.webmanifest\">\n";
-    const std::string face = form::utf8(form::fontFace);
+    const std::string face = conversion::utf8(form::fontFace);
     const std::string form = "#" + std::string(form::name);
     // --u is the form's pixel in CSS pixels. It follows the text size the
     // reader chose; a large screen draws the form at a whole multiple of its
@@ -243,7 +256,7 @@ int main(int argc, char *argv[])
     for (const form::Control &c : form::controls)
         page << element(c);
     page << "</div>\n"
-         << panel << "</main>\n<div id=\"menu\" role=\"menu\" hidden><button "
+         << panel() << "</main>\n<div id=\"menu\" role=\"menu\" hidden><button "
          << "role=\"menuitem\" type=\"button\">" << html(form::copyEntry) << "</button></div>\n";
     // The worker runs the same rules: from a file of its own beside the page,
     // or from the page's own copy of them.

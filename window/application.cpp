@@ -1,7 +1,7 @@
 // The program's identity on the desktop, from the build's one version.
 #include "application.h"
 
-#include <form/version.h>
+#include <convqvr/version.h>
 
 #include <QGuiApplication>
 #include <QLibraryInfo>

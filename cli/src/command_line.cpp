@@ -4,16 +4,17 @@
 // changed.
 #include <cli/command_line.h>
 
-#include <cli/lines.h>
+#include <cli/stream.h>
+#include <cli/system.h>
 #include <conversion/convert.h>
-#include <form/utf8.h>
-#include <form/version.h>
-#include <rewriting/files.h>
+#include <conversion/utf8.h>
+#include <convqvr/version.h>
+#include <rewriting/formats.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,13 +23,39 @@ namespace cli {
 
 namespace {
 
-constexpr std::string_view usage = R"(Usage : convqvr [NUMÉRO]...
+using rewriting::Format;
+
+// --help, with the kinds of file and the telephone words from their tables.
+std::string usage()
+{
+    std::string options, modes;
+    for (const rewriting::FormatFacts &facts : rewriting::formats) {
+        modes += (modes.empty() ? "" : "|") + std::string(facts.option);
+        std::string said(facts.said);
+        for (std::size_t at = said.find('\n'); at != said.npos; at = said.find('\n', at + 1))
+            said.replace(at, 1, "\n" + std::string(19, ' '));
+        options += "  " + std::string(facts.option) + std::string(17 - facts.option.size(), ' ')
+            + said + "\n";
+        if (facts.format == Format::Csv) {
+            std::string words;
+            for (std::string_view word : rewriting::telephoneWords)
+                words += (words.empty() ? "" : ", ") + std::string(word);
+            options += "                   (" + words + "...)\n" + "  --colonne NOM    avec "
+                + std::string(facts.option)
+                + ", la colonne NOM au lieu de celles-là ; se\n                   répète\n";
+        }
+    }
+    return R"(Usage : convqvr [NUMÉRO]...
   ou : convqvr -
-  ou : convqvr --vcard|--csv|--liste [OPTION]... [FICHIER]...
+  ou : convqvr )"
+        + modes + R"( [OPTION]... [FICHIER]...
 Convertit les numéros de téléphone français à 8 chiffres en numéros à
 10 chiffres. Sans argument, ouvre la fenêtre de conversion.
 
-Pour chaque NUMÉRO, écrit une ligne : ce que la fenêtre montrerait pour lui.
+Pour chaque NUMÉRO, écrit une ligne : s'il n'a que des chiffres, ce que la
+fenêtre montrerait pour lui ; écrit comme on l'écrit (42 12 34 56,
+(1) 45.67.89.01...), le numéro à 10 chiffres dans le même style, un numéro
+déjà à 10 chiffres tel quel, ou ?????????? si aucune règle ne s'applique.
 
   -          convertit l'entrée standard ligne à ligne : une ligne écrite
              pour chaque ligne lue, fins de ligne LF ou CRLF
@@ -42,14 +69,8 @@ FICHIER ou pour « - ») : les numéros à 8 chiffres écrits comme on les
 deviennent des numéros à 10 chiffres écrits dans le même style ; tout le
 reste est recopié octet pour octet. Le fichier lu n'est jamais modifié.
 
-  --vcard          carnet d'adresses vCard (2.1, 3.0, 4.0) : les TEL
-  --csv            tableau CSV (virgule, point-virgule ou tabulation) : les
-                   colonnes dont le nom dit un téléphone (Téléphone, Tél.,
-                   Mobile, Portable, GSM, Fax, Télécopie...)
-  --colonne NOM    avec --csv, la colonne NOM au lieu de celles-là ; se
-                   répète
-  --liste          un numéro par ligne
-  --verbeux        compte, pour chaque fichier, les numéros convertis,
+)" + options
+        + R"(  --verbeux        compte, pour chaque fichier, les numéros convertis,
                    laissés tels quels et signalés
 
 Un numéro à 8 chiffres qu'aucune règle ne convertit est laissé tel quel et
@@ -62,10 +83,12 @@ si l'écriture échoue ; 2 pour une option inconnue ou mal employée.
 
 Exemples :
   convqvr 42123456 05123456
+  convqvr "42 12 34 56" "(1) 45.67.89.01"
   convqvr --vcard carnet.vcf > carnet-10.vcf
   convqvr --csv --colonne Portable membres.csv > membres-10.csv
   convqvr --liste < numeros.txt
 )";
+}
 
 constexpr std::string_view version = "Conversion QVR " CONVQVR_VERSION R"(
 Copyright © 2026 )" CONVQVR_ORGANIZATION R"(.
@@ -90,63 +113,98 @@ struct Operand
 
 struct Settings
 {
-    std::optional<rewriting::Format> format;
+    std::optional<Format> format;
     std::vector<std::string> columns;
     bool verbose = false;
     std::vector<Operand> operands;
 };
 
-std::FILE *openFile(std::string_view name)
+// The window's text for a text of UTF-8, appended; false when it is not
+// UTF-8.
+bool appendShown(std::string_view bytes, std::u32string &characters, std::string &out)
 {
-#ifdef _WIN32
-    // Windows opens names in UTF-16; a name that is not UTF-8 is not found.
-    std::u32string characters;
-    if (!form::decodeUtf8(name, characters)) {
-        errno = ENOENT;
-        return nullptr;
+    // Lists of numbers are mostly ASCII, which converts byte for byte.
+    unsigned char seen = 0;
+    for (char b : bytes)
+        seen |= static_cast<unsigned char>(b);
+    if (seen < 0x80) {
+        conversion::appendConversion(bytes, out);
+        return true;
     }
-    const std::u16string wide = form::utf16(characters);
-    return _wfopen(reinterpret_cast<const wchar_t *>(wide.c_str()), L"rb");
-#else
-    return std::fopen(std::string(name).c_str(), "rb");
-#endif
+    if (!conversion::decodeUtf8(bytes, characters))
+        return false;
+    conversion::appendUtf8(conversion::convert(characters), out);
+    return true;
 }
+
+// Standard input a line at a time, each answered as the window would.
+class ShownLines final : public rewriting::LineReader
+{
+public:
+    explicit ShownLines(std::string_view end_)
+        : LineReader(std::numeric_limits<std::size_t>::max())
+        , end(end_)
+    {
+    }
+
+private:
+    bool line(std::string_view text, bool, std::string &out) override
+    {
+        if (text.ends_with('\n'))
+            text.remove_suffix(text.ends_with("\r\n") ? 2 : 1);
+        // The empty line keeps the output in step with the input.
+        if (!appendShown(text, characters, out))
+            problem(lines, "ce n'est pas de l'UTF-8 valide");
+        out += end;
+        return false;
+    }
+
+    std::string end;
+    std::u32string characters;
+};
 
 // Converts one text after another, and says what went wrong where.
 class Converter
 {
 public:
-    Converter(Streams streams_, std::string_view end)
+    Converter(Streams streams_, std::string_view end_)
         : streams(streams_)
-        , writer(streams_.out, end)
+        , output(streams_.out)
+        , end(end_)
     {
     }
 
-    // False once writing has failed: nothing more can be said.
-    bool convert(std::string_view bytes, const char *where, std::size_t number)
+    // A number given as an argument: digits alone as the window shows them;
+    // written as people write it, as a line of a list reads.
+    bool argument(std::string_view bytes, std::size_t position)
     {
-        // Lists of numbers are mostly ASCII, which converts byte for byte.
-        unsigned char seen = 0;
-        for (char b : bytes)
-            seen |= static_cast<unsigned char>(b);
-        if (seen < 0x80)
-            conversion::appendConversion(bytes, writer.open());
-        else
-            convertText(bytes, where, number);
-        return writer.close() || failed();
+        std::string &out = output.buffer();
+        const bool digits
+            = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!conversion::decodeUtf8(bytes, characters)) {
+            problem("argument " + std::to_string(position) + " : ce n'est pas de l'UTF-8 valide");
+        } else if (digits) {
+            appendShown(bytes, characters, out);
+        } else {
+            const std::size_t start = out.size();
+            const rewriting::Verdict verdict = rewriting::rewriteField(bytes, out);
+            if (verdict == rewriting::Verdict::NoRule) {
+                out.resize(start);
+                out += "??????????";
+            } else if (verdict == rewriting::Verdict::Unchanged) {
+                out.resize(start);
+                appendShown(bytes, characters, out);
+            }
+        }
+        out += end;
+        return output.put() || failed();
     }
 
     bool standardInput()
     {
-        std::size_t line = 0;
-        bool writing = true;
-        const bool read = forEachLine(
-            streams.in,
-            [&](std::string_view bytes) { return writing = convert(bytes, "ligne", ++line); },
-            [&] { writing = writing && (writer.flush() || failed()); });
-        if (writing && !read)
-            problem("erreur de lecture : " + std::string(std::strerror(errno)));
-        return writing;
+        ShownLines lines(end);
+        return streamed(
+            lines, "-", [](std::size_t line) { return "ligne " + std::to_string(line) + " : "; });
     }
 
     // A whole file, its old numbers converted, written as it is read; "-"
@@ -154,83 +212,68 @@ public:
     bool rewriteFile(Operand name, const Settings &settings)
     {
         const std::string file(name.text);
-        std::FILE *in = name.text == "-" ? streams.in : openFile(name.text);
-        if (!in) {
-            problem(file + " : " + std::strerror(errno));
-            return true;
-        }
-        rewriting::FileRewriter rewriter(*settings.format, settings.columns);
-        std::string block(blockSize, '\0');
-        bool writing = true;
-        for (long got; writing && (got = readSome(in, block.data(), block.size())) != 0;) {
-            if (got < 0) {
-                problem(file + " : erreur de lecture : " + std::strerror(errno));
-                break;
-            }
-            rewriter.feed({block.data(), std::size_t(got)}, writer.open());
-            tell(rewriter, file);
-            writing = writer.put() && (std::size_t(got) == block.size() || writer.flush());
-        }
-        if (in != streams.in)
-            std::fclose(in);
-        if (!writing)
-            return failed();
-        rewriter.finish(writer.open());
-        tell(rewriter, file);
-        if (!rewriter.problem().empty())
-            problem(
-                file + ":" + std::to_string(rewriter.problemLine()) + ": " + rewriter.problem());
-        if (settings.verbose)
-            say(streams.err, file + " : " + rewriting::said(rewriter.counts()));
-        return writer.put() || failed();
-    }
-
-    void convertText(std::string_view bytes, const char *where, std::size_t number)
-    {
-        if (form::decodeUtf8(bytes, characters)) {
-            shown.clear();
-            conversion::appendConversion(characters, shown);
-            form::appendUtf8(shown, writer.open());
-        } else {
-            // The empty line keeps the output in step with the input.
-            problem(where + (" " + std::to_string(number)) + " : ce n'est pas de l'UTF-8 valide");
-        }
+        const auto reader = rewriting::readerOf(*settings.format, settings.columns);
+        const bool writing = streamed(*reader, name.text,
+            [&](std::size_t line) { return file + ":" + std::to_string(line) + ": "; });
+        if (writing && settings.verbose)
+            say(streams.err, file + " : " + rewriting::said(reader->counts()));
+        return writing;
     }
 
     int finish()
     {
-        if (!writer.finish())
+        if (!output.flush())
             failed();
         return status;
     }
 
 private:
+    template <typename Where>
+    bool streamed(rewriting::Reader &reader, std::string_view name, Where where)
+    {
+        const bool standard = name == "-";
+        std::FILE *in = standard ? streams.in : openForReading(name);
+        if (!in) {
+            problem(std::string(name) + " : " + std::strerror(errno));
+            return true;
+        }
+        const Streamed done = stream(in, reader, output, [&] {
+            for (const rewriting::Report &r : reader.reports()) {
+                say(streams.err, where(r.line) + r.said);
+                if (r.problem)
+                    status = status ? status : 1;
+            }
+            reader.reports().clear();
+        });
+        const int error = errno;
+        if (!standard)
+            std::fclose(in);
+        if (done == Streamed::ReadFailed)
+            problem((standard ? "" : std::string(name) + " : ")
+                + "erreur de lecture : " + std::strerror(error));
+        return done != Streamed::WriteFailed || failed();
+    }
+
     void problem(std::string_view what)
     {
         say(streams.err, what);
         status = status ? status : 1;
     }
 
-    void tell(rewriting::FileRewriter &rewriter, const std::string &name)
-    {
-        for (const rewriting::Report &r : rewriter.reports())
-            say(streams.err, name + ":" + std::to_string(r.line) + ": " + rewriting::said(r));
-        rewriter.reports().clear();
-    }
-
     // A reader that went away wants nothing more, not even a word.
     bool failed()
     {
-        if (status != writeFailed && !writer.readerGone())
-            say(streams.err, std::string("erreur d'écriture : ") + std::strerror(writer.error()));
+        if (status != writeFailed && !output.readerGone())
+            say(streams.err, std::string("erreur d'écriture : ") + std::strerror(output.error()));
         status = writeFailed;
         return false;
     }
 
     static constexpr int writeFailed = -1;
     Streams streams;
-    LineWriter writer;
-    std::u32string characters, shown;
+    Output output;
+    std::string end;
+    std::u32string characters;
     int status = 0;
 };
 
@@ -244,24 +287,29 @@ std::optional<int> readOptions(
         std::fputs("Essayez « convqvr --help » pour plus d'informations.\n", streams.err);
         return 2;
     };
-    const std::pair<std::string_view, rewriting::Format> formats[]
-        = {{"--vcard", rewriting::Format::VCard}, {"--csv", rewriting::Format::Csv},
-            {"--liste", rewriting::Format::List}};
-    bool options = true;
+    std::string options;
+    for (const rewriting::FormatFacts &facts : rewriting::formats)
+        options += (options.empty()                                           ? ""
+                           : facts.format == rewriting::formats.back().format ? " et "
+                                                                              : ", ")
+            + std::string(facts.option);
+    const std::string csv(rewriting::factsOf(Format::Csv).option);
+    bool reading = true;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
-        const bool option = options && argument.size() > 1 && argument.starts_with('-');
-        if (!option) {
-            settings.operands.push_back({argument, i + 1, !options});
+        const auto *format = std::find_if(rewriting::formats.begin(), rewriting::formats.end(),
+            [&](const rewriting::FormatFacts &facts) { return facts.option == argument; });
+        if (!reading || argument.size() < 2 || !argument.starts_with('-')) {
+            settings.operands.push_back({argument, i + 1, !reading});
         } else if (argument == "--") {
-            options = false;
+            reading = false;
         } else if (argument == "--help" || argument == "--version") {
-            LineWriter writer(streams.out, "");
-            if (writer.write(argument == "--help" ? usage : version) && writer.finish())
+            Output out(streams.out);
+            out.buffer() = argument == "--help" ? usage() : std::string(version);
+            if (out.flush())
                 return 0;
-            if (!writer.readerGone())
-                say(streams.err,
-                    std::string("erreur d'écriture : ") + std::strerror(writer.error()));
+            if (!out.readerGone())
+                say(streams.err, std::string("erreur d'écriture : ") + std::strerror(out.error()));
             return 1;
         } else if (argument == "--colonne" || argument.starts_with("--colonne=")) {
             if (argument == "--colonne" && i + 1 == arguments.size())
@@ -270,20 +318,18 @@ std::optional<int> readOptions(
                 argument == "--colonne" ? arguments[++i] : argument.substr(10));
         } else if (argument == "--verbeux") {
             settings.verbose = true;
+        } else if (format == rewriting::formats.end()) {
+            return misused("option inconnue « " + std::string(argument) + " »");
+        } else if (settings.format && *settings.format != format->format) {
+            return misused("un seul de " + options + " à la fois");
         } else {
-            const auto *format = std::find_if(std::begin(formats), std::end(formats),
-                [&](const auto &f) { return f.first == argument; });
-            if (format == std::end(formats))
-                return misused("option inconnue « " + std::string(argument) + " »");
-            if (settings.format && *settings.format != format->second)
-                return misused("un seul de --vcard, --csv et --liste à la fois");
-            settings.format = format->second;
+            settings.format = format->format;
         }
     }
-    if (!settings.columns.empty() && settings.format != rewriting::Format::Csv)
-        return misused("l'option « --colonne » va avec --csv");
+    if (!settings.columns.empty() && settings.format != Format::Csv)
+        return misused("l'option « --colonne » va avec " + csv);
     if (settings.verbose && !settings.format)
-        return misused("l'option « --verbeux » va avec --vcard, --csv ou --liste");
+        return misused("l'option « --verbeux » va avec " + options);
     return std::nullopt;
 }
 
@@ -305,7 +351,7 @@ int run(std::span<const std::string_view> arguments, Streams streams, std::strin
         else if (operand.text == "-" && !operand.literal)
             writing = converter.standardInput();
         else
-            writing = converter.convert(operand.text, "argument", operand.position);
+            writing = converter.argument(operand.text, operand.position);
         if (!writing)
             break;
     }

@@ -66,10 +66,10 @@ template <typename Char> bool isShortNumber(std::basic_string_view<Char> digits)
         && digits[1] <= Char('8');
 }
 
-template <typename Char>
-void append(std::basic_string_view<Char> input, std::basic_string<Char> &out)
+template <typename Char> Found<Char> read(std::basic_string_view<Char> input)
 {
-    std::basic_string_view<Char> digits = input;
+    Found<Char> found{Rule::Joined, {}, input};
+    std::basic_string_view<Char> &digits = found.digits;
     std::string_view prefix;
 
     if (input.size() > 1) {
@@ -93,6 +93,18 @@ void append(std::basic_string_view<Char> input, std::basic_string<Char> &out)
     }
 
     // Later rules win over earlier ones, so they are tested first.
+    if (prefix == noRule)
+        found.rule = Rule::NoRule;
+    else if (is(digits, "11"))
+        found.rule = Rule::Minitel;
+    else if (!prefix.empty() && prefix != "00")
+        found.rule = Rule::Grouped;
+    found.prefix = found.rule == Rule::NoRule ? std::string_view() : prefix;
+    return found;
+}
+
+template <typename Char> void show(const Found<Char> &found, std::basic_string<Char> &out)
+{
     // Every text appended is composed first, at most 16 characters, and
     // appended at once: appending a range character by character is slower.
     std::array<Char, 16> composed;
@@ -100,45 +112,71 @@ void append(std::basic_string_view<Char> input, std::basic_string<Char> &out)
         const Char *end = std::copy(text.begin(), text.end(), composed.data());
         out.append(composed.data(), std::size_t(end - composed.data()));
     };
-    if (prefix == noRule) {
+    switch (found.rule) {
+    case Rule::NoRule:
         fixed("??????????");
-    } else if (is(digits, "11")) {
+        break;
+    case Rule::Minitel:
         fixed("3611");
-    } else if (prefix.empty() || prefix == "00") {
-        fixed(prefix);
-        out.append(digits);
-    } else {
+        break;
+    case Rule::Joined:
+        fixed(found.prefix);
+        out.append(found.digits);
+        break;
+    case Rule::Grouped: {
         // The prefix, then four pieces of up to two characters, each after a dot.
         Char *at = composed.data();
-        for (char c : prefix) // two or four: no call to copy them
+        for (char c : found.prefix) // two or four: no call to copy them
             *at++ = Char(c);
         for (std::size_t k = 0; k < 8; ++k) {
             if (k % 2 == 0)
                 *at++ = Char('.');
-            if (k < digits.size())
-                *at++ = digits[k];
+            if (k < found.digits.size())
+                *at++ = found.digits[k];
         }
         out.append(composed.data(), std::size_t(at - composed.data()));
+        break;
+    }
     }
 }
 
 } // namespace
 
+Found<char32_t> find(std::u32string_view input)
+{
+    return read(input);
+}
+
+Found<char> find(std::string_view asciiInput)
+{
+    return read(asciiInput);
+}
+
+void appendShown(const Found<char32_t> &found, std::u32string &out)
+{
+    show(found, out);
+}
+
+void appendShown(const Found<char> &found, std::string &out)
+{
+    show(found, out);
+}
+
 std::u32string convert(std::u32string_view input)
 {
     std::u32string result;
-    append(input, result);
+    show(read(input), result);
     return result;
 }
 
 void appendConversion(std::u32string_view input, std::u32string &out)
 {
-    append(input, out);
+    show(read(input), out);
 }
 
 void appendConversion(std::string_view asciiInput, std::string &out)
 {
-    append(asciiInput, out);
+    show(read(asciiInput), out);
 }
 
 } // namespace conversion

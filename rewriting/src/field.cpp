@@ -4,6 +4,8 @@
 
 #include <conversion/convert.h>
 
+#include "bytes.h"
+
 #include <array>
 
 namespace rewriting {
@@ -13,33 +15,6 @@ namespace {
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// The length of the no-break space that starts `text` (U+00A0 or U+202F in
-// UTF-8, or 0xA0 alone in Latin-1 and Windows-1252), or 0.
-std::size_t noBreakSpace(std::string_view text)
-{
-    if (text.starts_with("\xC2\xA0"))
-        return 2;
-    if (text.starts_with("\xE2\x80\xAF"))
-        return 3;
-    return text.starts_with('\xA0') ? 1 : 0;
-}
-
-std::size_t blankAtStart(std::string_view text)
-{
-    return text.starts_with(' ') || text.starts_with('\t') ? 1 : noBreakSpace(text);
-}
-
-std::size_t blankAtEnd(std::string_view text)
-{
-    if (text.ends_with(' ') || text.ends_with('\t'))
-        return 1;
-    if (text.ends_with("\xC2\xA0"))
-        return 2;
-    if (text.ends_with("\xE2\x80\xAF"))
-        return 3;
-    return text.ends_with('\xA0') ? 1 : 0;
 }
 
 // A number is short: anything longer is not one.
@@ -169,33 +144,14 @@ bool national(const Written &w, std::size_t from, std::string &number)
     return true;
 }
 
-// The conversion's result for a whole number of the new plan, in pieces: a
-// prefix of two digits and four pairs, or 0800 and three pairs.
-struct NewNumber
+// What the rules make of `number`: a whole number of the new plan is
+// converted; its parts are in `found`, which reads into `number`.
+Verdict converted(std::string_view number, conversion::Found<char> &found)
 {
-    std::string_view prefix;
-    std::array<std::string_view, 4> pairs;
-    std::size_t pairCount = 0;
-};
-
-Verdict converted(std::string_view number, std::string &result, NewNumber &made)
-{
-    result.clear();
-    conversion::appendConversion(number, result);
-    if (result == "??????????")
+    found = conversion::find(number);
+    if (found.rule == conversion::Rule::NoRule)
         return Verdict::NoRule;
-    // The rules write a whole number as 04.42.12.34.56 or 0800.12.34.56.
-    const bool free = result.starts_with("0800.");
-    made.prefix = std::string_view(result).substr(0, free ? 4 : 2);
-    made.pairCount = free ? 3 : 4;
-    bool whole = result.size() == 14 && result[0] == '0' && isDigit(result[1])
-        && (!free || result[13] == '.');
-    for (std::size_t k = 0; whole && k < made.pairCount; ++k) {
-        const std::size_t dot = made.prefix.size() + 3 * k;
-        made.pairs[k] = std::string_view(result).substr(dot + 1, 2);
-        whole = result[dot] == '.' && isDigit(result[dot + 1]) && isDigit(result[dot + 2]);
-    }
-    return whole ? Verdict::Converted : Verdict::Unchanged;
+    return found.whole() ? Verdict::Converted : Verdict::Unchanged;
 }
 
 // The new number, written piece by piece where a number written by people,
@@ -212,11 +168,12 @@ struct Composed
     std::string_view text() const { return {bytes.data(), size}; }
 };
 
-void writePairs(const NewNumber &made, std::string_view separator, Composed &out)
+// The subscriber's digits, in pairs, each after the separator.
+void writePairs(const conversion::Found<char> &found, std::string_view separator, Composed &out)
 {
-    for (std::size_t k = 0; k < made.pairCount; ++k) {
+    for (std::size_t k = 0; k < found.digits.size(); k += 2) {
         out += separator;
-        out += made.pairs[k];
+        out += found.digits.substr(k, 2);
     }
 }
 
@@ -236,20 +193,22 @@ void withNewAccess(const Written &w, std::size_t end, Composed &out)
 // the national number, which loses its 0 in the new plan.
 Verdict international(const Written &w, std::size_t head, Composed &out)
 {
-    std::string number, result;
+    std::string number;
     std::string_view separator;
-    NewNumber made;
+    conversion::Found<char> found;
+    if (w.count - head == 9 && w.paren == none && w.digits[head] != '0')
+        return Verdict::NewPlan; // 0 and nine digits, the 0 dropped
     if (!national(w, head, number) || !subscriberSeparator(w, separator))
         return Verdict::Unchanged;
-    const Verdict verdict = converted(number, result, made);
+    const Verdict verdict = converted(number, found);
     if (verdict != Verdict::Converted)
         return verdict;
     const std::size_t headEnd = w.at[head - 1] + 1;
     const std::size_t nationalStart = w.paren == head ? w.parenAt : w.at[head];
     withNewAccess(w, headEnd, out);
     out += w.core.substr(headEnd, nationalStart - headEnd);
-    out += made.prefix.substr(1);
-    writePairs(made, separator, out);
+    out += found.prefix.substr(1);
+    writePairs(found, separator, out);
     return verdict;
 }
 
@@ -271,25 +230,25 @@ Verdict rewriteCore(const Written &w, Composed &out)
     } else if (n >= 10 && n <= 17 && digits.starts_with("19") && digits[2] != '0'
         && w.paren == none) {
         // An international call with the old access code, written as it was.
-        std::string result;
-        conversion::appendConversion(digits, result);
-        if (result != "00" + std::string(digits.substr(2)))
+        const conversion::Found<char> found = conversion::find(digits);
+        if (found.rule != conversion::Rule::Joined || found.prefix != "00")
             return Verdict::Unchanged;
         withNewAccess(w, w.core.size(), out);
         return Verdict::Converted;
+    } else if (n == 10 && digits[0] == '0' && digits[1] != '0' && w.paren == none) {
+        return Verdict::NewPlan;
     } else {
         return Verdict::Unchanged;
     }
 
     std::string_view separator;
-    std::string result;
-    NewNumber made;
+    conversion::Found<char> found;
     if (!subscriberSeparator(w, separator))
         return Verdict::Unchanged;
-    const Verdict verdict = converted(number, result, made);
+    const Verdict verdict = converted(number, found);
     if (verdict == Verdict::Converted) {
-        out += made.prefix;
-        writePairs(made, separator, out);
+        out += found.prefix;
+        writePairs(found, separator, out);
     }
     return verdict;
 }

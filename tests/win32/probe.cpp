@@ -12,7 +12,7 @@
 #include "../form_sheet.h"
 #include "convqvr.h"
 
-#include <form/utf8.h>
+#include <conversion/utf8.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +25,7 @@ const std::wstring formName(form::name.begin(), form::name.end());
 
 std::string utf8(const std::wstring &text)
 {
-    return form::utf8(
+    return conversion::utf8(
         std::u16string_view(reinterpret_cast<const char16_t *>(text.data()), text.size()));
 }
 

@@ -2,7 +2,7 @@
 // place, font and colours. Every front-end builds its window by walking this.
 #pragma once
 
-#include <form/version.h>
+#include <convqvr/version.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -9,9 +9,10 @@
 namespace rewriting {
 
 enum class Verdict {
-    Unchanged, // not a number of the old plan, or one already in the new plan
+    Unchanged, // not a number of the old plan
     Converted, // an old number, now a whole number of the new plan
     NoRule,    // an old number that no rule converts: left as it is
+    NewPlan,   // a number already of the new plan: left as it is
 };
 
 // Appends to `out` the field as it is to be written: the converted number,

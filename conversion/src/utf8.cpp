@@ -1,7 +1,7 @@
 // UTF-8 both ways.
-#include <form/utf8.h>
+#include <conversion/utf8.h>
 
-namespace form {
+namespace conversion {
 
 bool decodeUtf8(std::string_view bytes, std::u32string &characters)
 {
@@ -78,4 +78,27 @@ std::string utf8(std::u32string_view characters)
     return bytes;
 }
 
-} // namespace form
+std::u32string characters(std::u16string_view text)
+{
+    std::u32string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()
+            && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (pair) {
+            out += char32_t(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            out += char32_t(unit);
+        }
+    }
+    return out;
+}
+
+std::string utf8(std::u16string_view text)
+{
+    return utf8(characters(text));
+}
+
+} // namespace conversion

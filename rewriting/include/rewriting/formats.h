@@ -1,0 +1,54 @@
+// The kinds of file the program reads, each said once: its name, how it is
+// told from a file's name or first bytes, the command line's option and the
+// page's file picker; and a reader for each.
+#pragma once
+
+#include <rewriting/reader.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rewriting {
+
+enum class Format { List, VCard, Csv };
+
+struct FormatFacts
+{
+    Format format;
+    std::string_view name;   // as the user is told it
+    std::string_view option; // the command line's
+    std::string_view said;   // what --help says of it
+    std::array<std::string_view, 2> extensions;
+    std::string_view mediaType; // what the page's file picker also accepts
+};
+
+// clang-format off
+inline constexpr std::array<FormatFacts, 3> formats{{
+    {Format::VCard, "vCard", "--vcard", "carnet d'adresses vCard (2.1, 3.0, 4.0) : les TEL",
+        {"vcf", "vcard"}, "text/vcard"},
+    {Format::Csv,   "CSV",   "--csv",   "tableau CSV (virgule, point-virgule ou tabulation) : les\n"
+                                        "colonnes dont le nom dit un téléphone",
+        {"csv", "tsv"},   "text/csv"},
+    {Format::List,  "liste", "--liste", "un numéro par ligne",
+        {"txt", ""},      "text/plain"},
+}};
+// clang-format on
+
+const FormatFacts &factsOf(Format format);
+
+// The format that a file's name, or else its first bytes, show: a vCard, a
+// CSV (or tab-separated) file, or else a list.
+Format formatOf(std::string_view fileName, std::string_view start);
+
+// The words that say a CSV column holds telephone numbers, as the user reads
+// them; a column is one when a word of its name begins so.
+extern const std::vector<std::string_view> telephoneWords;
+
+// A reader of the format. `columns`: the CSV columns to convert, by name;
+// none, those whose name says they hold telephone numbers.
+std::unique_ptr<Reader> readerOf(Format format, std::vector<std::string> columns = {});
+
+} // namespace rewriting

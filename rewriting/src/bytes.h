@@ -1,0 +1,82 @@
+// What the readers of every kind of file tell apart in bytes: blanks, letters
+// of any case, line ends; ASCII only, so that any encoding that keeps ASCII
+// reads alike.
+#pragma once
+
+#include <algorithm>
+#include <string_view>
+
+namespace rewriting {
+
+inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+// The length of the no-break space that starts `text` (U+00A0 or U+202F in
+// UTF-8, or 0xA0 alone in Latin-1 and Windows-1252), or 0.
+inline std::size_t noBreakSpace(std::string_view text)
+{
+    if (text.starts_with("\xC2\xA0"))
+        return 2;
+    if (text.starts_with("\xE2\x80\xAF"))
+        return 3;
+    return text.starts_with('\xA0') ? 1 : 0;
+}
+
+// A blank: a space, a tab or a no-break space; its length, or 0.
+inline std::size_t blankAtStart(std::string_view text)
+{
+    return text.starts_with(' ') || text.starts_with('\t') ? 1 : noBreakSpace(text);
+}
+
+inline std::size_t blankAtEnd(std::string_view text)
+{
+    if (text.ends_with(' ') || text.ends_with('\t'))
+        return 1;
+    if (text.ends_with("\xC2\xA0"))
+        return 2;
+    if (text.ends_with("\xE2\x80\xAF"))
+        return 3;
+    return text.ends_with('\xA0') ? 1 : 0;
+}
+
+// The text without the blanks around it.
+inline std::string_view trimmed(std::string_view text)
+{
+    while (const std::size_t blank = blankAtStart(text))
+        text.remove_prefix(blank);
+    while (const std::size_t blank = blankAtEnd(text))
+        text.remove_suffix(blank);
+    return text;
+}
+
+inline std::string_view withoutLineEnd(std::string_view line)
+{
+    if (line.ends_with('\n'))
+        line.remove_suffix(1);
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+inline char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// The same letters, whatever their case.
+inline bool sameLetters(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return lower(x) == lower(y);
+    });
+}
+
+inline bool containsLetters(std::string_view text, std::string_view part)
+{
+    for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
+        if (sameLetters(text.substr(i, part.size()), part))
+            return true;
+    }
+    return false;
+}
+
+} // namespace rewriting

@@ -1,0 +1,97 @@
+// What every reader shares: fields counted and reported, and lines split.
+#include <rewriting/reader.h>
+
+#include "bytes.h"
+
+#include <cstring>
+
+namespace rewriting {
+
+std::string said(const Counts &counts)
+{
+    return "convertis " + std::to_string(counts.converted) + ", laissés tels quels "
+        + std::to_string(counts.left) + ", signalés " + std::to_string(counts.reported);
+}
+
+Verdict Reader::field(std::string_view text, std::string &out, std::size_t line)
+{
+    const Verdict verdict = rewriteField(text, out);
+    if (verdict == Verdict::Converted) {
+        ++counted.converted;
+    } else if (verdict == Verdict::NoRule) {
+        ++counted.reported;
+        reported.push_back({line,
+            "« " + std::string(trimmed(text)) + " » : aucune règle, laissé tel quel", false});
+    } else if (!trimmed(text).empty()) {
+        ++counted.left;
+    }
+    return verdict;
+}
+
+void Reader::problem(std::size_t line, std::string said)
+{
+    reported.push_back({line, std::move(said), true});
+    trouble = true;
+}
+
+void LineReader::feed(std::string_view piece, std::string &out)
+{
+    std::size_t kept = 0; // the bytes from here on go out as they came, lazily
+    for (std::size_t at = 0; at < piece.size();) {
+        const char *found
+            = static_cast<const char *>(std::memchr(piece.data() + at, '\n', piece.size() - at));
+        const std::size_t end = found ? std::size_t(found - piece.data()) + 1 : piece.size();
+        if (passing) {
+            passing = !found;
+        } else if (partial.empty() && found) {
+            // A line within the piece, mostly left as it came.
+            std::size_t start = at;
+            if (lines == 0 && piece.substr(at, end - at).starts_with(byteOrderMark))
+                start += byteOrderMark.size();
+            const std::string_view text = piece.substr(start, end - start);
+            ++lines;
+            scratch.clear();
+            const bool whole = text.size() <= longest;
+            const bool asItCame = line(text, whole, scratch) || !whole;
+            if (!scratch.empty() || !asItCame) {
+                out.append(piece.substr(kept, start - kept)).append(scratch);
+                kept = asItCame ? start : end;
+            }
+        } else {
+            // A line that runs over the piece's end: held, then read from there.
+            out.append(piece.substr(kept, at - kept));
+            kept = end;
+            partial.append(piece.substr(at, end - at));
+            if (found || partial.size() > longest) {
+                passing = !found;
+                lineHeld(!found, out);
+            }
+        }
+        at = end;
+    }
+    out.append(piece.substr(kept));
+}
+
+void LineReader::lineHeld(bool cut, std::string &out)
+{
+    const std::string text = std::move(partial);
+    partial.clear();
+    std::string_view line = text;
+    if (lines++ == 0 && line.starts_with(byteOrderMark)) {
+        out.append(byteOrderMark);
+        line.remove_prefix(byteOrderMark.size());
+    }
+    const bool whole = !cut && line.size() <= longest;
+    if (this->line(line, whole, out) || !whole)
+        out.append(line);
+}
+
+void LineReader::finish(std::string &out)
+{
+    if (!partial.empty() && !passing)
+        lineHeld(false, out);
+    passing = false;
+    end(out);
+}
+
+} // namespace rewriting

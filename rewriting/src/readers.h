@@ -1,0 +1,20 @@
+// The reader of each kind of file, made by readerOf().
+#pragma once
+
+#include <rewriting/reader.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rewriting {
+
+std::unique_ptr<Reader> listReader();
+std::unique_ptr<Reader> vcardReader();
+std::unique_ptr<Reader> csvReader(std::vector<std::string> columns);
+
+// A number is short: a field or a property much longer is no number, and is
+// copied through as it comes.
+inline constexpr std::size_t longestField = 4096;
+
+} // namespace rewriting
