@@ -19,7 +19,7 @@ tests/xvfb.sh "$bin/startup_benchmark" build/default/bin/convqvr "$bin/floor_win
 echo "keystrokes and a large paste ..." >&2
 tests/xvfb.sh "$bin/keystroke_benchmark" >>"$log" 2>/dev/null
 echo "the command line over lists of numbers ..." >&2
-"$bin/lines_benchmark" build/default/bin/convqvr "$bin/floor_lines" >>"$log"
+"$bin/lines_benchmark" build/default/bin/convqvr "$bin/floor_copy" >>"$log"
 echo "the page in Chromium ..." >&2
 page=$(scripts/build-web.sh 2>/dev/null | tail -n1)
 /usr/bin/python3 benchmarks/web_benchmark.py "$page" build/default/bin/convqvr >>"$log"

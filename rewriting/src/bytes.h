@@ -4,6 +4,9 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace rewriting {
@@ -14,6 +17,8 @@ inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 // UTF-8, or 0xA0 alone in Latin-1 and Windows-1252), or 0.
 inline std::size_t noBreakSpace(std::string_view text)
 {
+    if (text.empty() || static_cast<unsigned char>(text[0]) < 0xA0)
+        return 0;
     if (text.starts_with("\xC2\xA0"))
         return 2;
     if (text.starts_with("\xE2\x80\xAF"))
@@ -24,11 +29,15 @@ inline std::size_t noBreakSpace(std::string_view text)
 // A blank: a space, a tab or a no-break space; its length, or 0.
 inline std::size_t blankAtStart(std::string_view text)
 {
+    if (!text.empty() && text[0] > ' ')
+        return 0; // as most fields start
     return text.starts_with(' ') || text.starts_with('\t') ? 1 : noBreakSpace(text);
 }
 
 inline std::size_t blankAtEnd(std::string_view text)
 {
+    if (!text.empty() && text.back() > ' ')
+        return 0;
     if (text.ends_with(' ') || text.ends_with('\t'))
         return 1;
     if (text.ends_with("\xC2\xA0"))
@@ -77,6 +86,32 @@ inline bool containsLetters(std::string_view text, std::string_view part)
             return true;
     }
     return false;
+}
+
+// Where the first of two bytes stands from `from` on, or the end: eight
+// bytes at a time, as most of a file is bytes to pass over.
+inline std::size_t firstOf(std::string_view text, std::size_t from, char a, char b)
+{
+    std::size_t i = from;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+        const std::uint64_t as = ones * static_cast<unsigned char>(a);
+        const std::uint64_t bs = ones * static_cast<unsigned char>(b);
+        // The high bit of each byte that is zero; none above the first is
+        // wrong, and the first is all that is read.
+        const auto zeros = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+        for (; i + 8 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if (const std::uint64_t found = zeros(word ^ as) | zeros(word ^ bs))
+                return i + std::size_t(std::countr_zero(found) / 8);
+        }
+    }
+    for (; i < text.size(); ++i) {
+        if (text[i] == a || text[i] == b)
+            return i;
+    }
+    return text.size();
 }
 
 } // namespace rewriting

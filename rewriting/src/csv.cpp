@@ -76,16 +76,6 @@ std::vector<std::string> cellsOf(std::string_view record, char delimiter)
     return cells;
 }
 
-// Where the first of two bytes stands from `from` on, or the end.
-std::size_t firstOf(std::string_view text, std::size_t from, char a, char b)
-{
-    for (std::size_t i = from; i < text.size(); ++i) {
-        if (text[i] == a || text[i] == b)
-            return i;
-    }
-    return text.size();
-}
-
 // Google Contacts puts several numbers in one cell, joined so.
 constexpr std::string_view numberJoint = " ::: ";
 
@@ -130,7 +120,7 @@ private:
     std::string header;
     bool headerQuoted = false; // its quotes are open
     char delimiter = ',';
-    std::vector<bool> converted; // by column, up to the last converted one
+    std::vector<char> converted; // by column, up to the last converted one
     std::size_t column = 0;
     std::size_t line = 1;
     bool keeping = false; // the cell is held, to be read as a field
@@ -179,6 +169,26 @@ void CsvReader::feed(std::string_view piece, std::string &out)
             }
             keeping = converted[column];
             cellLine = line;
+            if (!keeping && piece[i] != '"') {
+                // Cells passed over, as most are: to the next one read, at once.
+                std::size_t at = column, lines = line;
+                for (;;) {
+                    i = firstOf(piece, i, delimiter, '\n');
+                    if (i == piece.size()) {
+                        state = State::Plain;
+                        break;
+                    }
+                    const bool lineEnd = piece[i++] == '\n';
+                    lines += lineEnd;
+                    at = lineEnd ? 0 : at + 1;
+                    if (i == piece.size() || at >= converted.size() || converted[at]
+                        || piece[i] == '"')
+                        break;
+                }
+                column = at;
+                line = lines;
+                break;
+            }
             if (keeping) {
                 out.append(piece.substr(copied, i - copied));
                 copied = i;

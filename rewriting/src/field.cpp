@@ -53,22 +53,9 @@ struct Written
     }
 };
 
-// The separator at the start of `text`: spaces, one of . - /, or one
-// no-break space. 0 when there is none.
-std::size_t separatorLength(std::string_view text)
-{
-    std::size_t spaces = 0;
-    while (spaces < text.size() && text[spaces] == ' ')
-        ++spaces;
-    if (spaces)
-        return spaces;
-    if (text.starts_with('.') || text.starts_with('-') || text.starts_with('/'))
-        return 1;
-    return noBreakSpace(text);
-}
-
-// Groups of digits, each but the first after one separator or none, a + at
-// the start, and "(1)" once. False for anything else.
+// Groups of digits, each but the first after one separator or none (spaces,
+// one of . - /, or one no-break space), a + at the start, and "(1)" once.
+// False for anything else.
 bool read(std::string_view core, Written &w)
 {
     if (core.size() > longest)
@@ -81,25 +68,36 @@ bool read(std::string_view core, Written &w)
     }
     bool afterSeparator = true; // a group must come next
     while (i < core.size() && count < mostDigits) {
-        if (isDigit(core[i])) {
-            w.digits[count] = core[i];
+        const char c = core[i];
+        std::size_t length = 0;
+        if (isDigit(c)) {
+            w.digits[count] = c;
             w.at[count++] = i++;
             afterSeparator = false;
-        } else if (core.substr(i).starts_with("(1)") && w.paren == none) {
+            continue;
+        }
+        if (c == '(' && w.paren == none && core.substr(i, 3) == "(1)") {
             w.paren = count;
             w.parenAt = i;
             w.digits[count] = '1';
             w.at[count++] = i + 1;
             i += 3;
             afterSeparator = false;
-        } else if (const std::size_t length = separatorLength(core.substr(i));
-                   length && !afterSeparator && separators < mostDigits) {
-            w.separators[separators++] = {count, i, length};
-            i += length;
-            afterSeparator = true;
-        } else {
-            return false;
+            continue;
         }
+        if (c == ' ') {
+            for (length = 1; i + length < core.size() && core[i + length] == ' ';)
+                ++length;
+        } else if (c == '.' || c == '-' || c == '/') {
+            length = 1;
+        } else {
+            length = noBreakSpace(core.substr(i));
+        }
+        if (!length || afterSeparator || separators == mostDigits)
+            return false;
+        w.separators[separators++] = {count, i, length};
+        i += length;
+        afterSeparator = true;
     }
     w.count = count;
     w.separatorCount = separators;
@@ -109,7 +107,7 @@ bool read(std::string_view core, Written &w)
 // Spaces of any number are one kind of separator.
 bool sameKind(std::string_view a, std::string_view b)
 {
-    return a == b || (a.starts_with(' ') && b.starts_with(' '));
+    return a[0] == b[0] && (a[0] == ' ' || a == b);
 }
 
 // The separator written between the subscriber's eight digits, the last
@@ -129,16 +127,32 @@ bool subscriberSeparator(const Written &w, std::string_view &separator)
     return true;
 }
 
+// Digits for the rules, in place: a field is read often.
+struct Digits
+{
+    std::array<char, mostDigits + 2> bytes;
+    std::size_t size = 0;
+    Digits() = default;
+    Digits(std::string_view first, std::string_view second = {})
+    {
+        for (char c : first)
+            bytes[size++] = c;
+        for (char c : second)
+            bytes[size++] = c;
+    }
+    operator std::string_view() const { return {bytes.data(), size}; }
+};
+
 // The digits the conversion takes for the national number written from
 // digit `from` on: eight digits, or (1) and eight, a Paris number, which the
 // rule of 161 converts.
-bool national(const Written &w, std::size_t from, std::string &number)
+bool national(const Written &w, std::size_t from, Digits &number)
 {
     const std::size_t n = w.count - from;
     if (n == 8 && w.paren == none)
         number = w.digitText(from);
     else if (n == 9 && w.paren == from)
-        number = "16" + std::string(w.digitText(from));
+        number = {"16", w.digitText(from)};
     else
         return false;
     return true;
@@ -193,7 +207,7 @@ void withNewAccess(const Written &w, std::size_t end, Composed &out)
 // the national number, which loses its 0 in the new plan.
 Verdict international(const Written &w, std::size_t head, Composed &out)
 {
-    std::string number;
+    Digits number;
     std::string_view separator;
     conversion::Found<char> found;
     if (w.count - head == 9 && w.paren == none && w.digits[head] != '0')
@@ -220,13 +234,13 @@ Verdict rewriteCore(const Written &w, Composed &out)
     if (digits.starts_with("0033") || digits.starts_with("1933"))
         return international(w, 4, out);
 
-    std::string number;
+    Digits number;
     const std::size_t n = w.count;
     if (national(w, 0, number)) {
     } else if (n == 11 && digits.starts_with("161") && (w.paren == none || w.paren == 2)) {
-        number = digits; // Paris dialled from the provinces: 16, then (1)
+        number = Digits(digits); // Paris dialled from the provinces: 16, then (1)
     } else if (n == 10 && digits.starts_with("16") && w.paren == none) {
-        number = digits.substr(2); // the provinces dialled from Paris
+        number = Digits(digits.substr(2)); // the provinces dialled from Paris
     } else if (n >= 10 && n <= 17 && digits.starts_with("19") && digits[2] != '0'
         && w.paren == none) {
         // An international call with the old access code, written as it was.
@@ -253,25 +267,55 @@ Verdict rewriteCore(const Written &w, Composed &out)
     return verdict;
 }
 
+// Eight digits alone, or in four pairs with one separator, as most fields
+// hold them: read at once. False for any other field, which is read whole.
+bool quickly(std::string_view field, std::string &out, Verdict &verdict)
+{
+    std::array<char, 8> digits;
+    char separator = 0;
+    if (field.size() == 11) {
+        separator = field[2];
+        if ((separator != ' ' && separator != '.' && separator != '-' && separator != '/')
+            || field[5] != separator || field[8] != separator)
+            return false;
+    } else if (field.size() != 8) {
+        return false;
+    }
+    const std::size_t step = separator ? 3 : 2;
+    for (std::size_t pair = 0; pair < 4; ++pair) {
+        for (std::size_t k = 0; k < 2; ++k) {
+            const char c = field[pair * step + k];
+            if (!isDigit(c))
+                return false;
+            digits[2 * pair + k] = c;
+        }
+    }
+    conversion::Found<char> found;
+    verdict = converted({digits.data(), digits.size()}, found);
+    if (verdict != Verdict::Converted) {
+        out += field;
+        return true;
+    }
+    Composed composed;
+    composed += found.prefix;
+    writePairs(found, {&field[2], separator ? 1u : 0u}, composed);
+    out += composed.text();
+    return true;
+}
+
 } // namespace
 
 Verdict rewriteField(std::string_view field, std::string &out)
 {
-    std::size_t lead = 0;
-    while (const std::size_t blank = blankAtStart(field.substr(lead)))
-        lead += blank;
-    std::size_t end = field.size();
-    while (end > lead) {
-        const std::size_t blank = blankAtEnd(field.substr(lead, end - lead));
-        if (!blank)
-            break;
-        end -= blank;
-    }
+    if (Verdict verdict; quickly(field, out, verdict))
+        return verdict;
+    const std::string_view core = trimmed(field);
+    const std::size_t lead = std::size_t(core.data() - field.data());
+    const std::size_t end = lead + core.size();
     Written written;
     Composed composed;
-    const Verdict verdict = read(field.substr(lead, end - lead), written)
-        ? rewriteCore(written, composed)
-        : Verdict::Unchanged;
+    const Verdict verdict
+        = read(core, written) ? rewriteCore(written, composed) : Verdict::Unchanged;
     if (verdict != Verdict::Converted) {
         out += field;
         return verdict;

@@ -25,6 +25,25 @@ std::string_view nameOf(std::string_view line)
     return dot == name.npos ? name : name.substr(dot + 1);
 }
 
+// A value encoded for transport is not read: quoted-printable or base64,
+// named by ENCODING= or alone as vCard 2.1 allows; 8BIT and 7BIT are not
+// such encodings.
+bool encodedForTransport(std::string_view parameters)
+{
+    for (std::size_t start = parameters.find(';'); start != parameters.npos;) {
+        const std::size_t end = std::min(parameters.find(';', start + 1), parameters.size());
+        std::string_view parameter = parameters.substr(start + 1, end - start - 1);
+        if (sameLetters(parameter.substr(0, 9), "ENCODING="))
+            parameter.remove_prefix(9);
+        for (std::string_view encoding : {"QUOTED-PRINTABLE", "BASE64", "B"}) {
+            if (sameLetters(parameter, encoding))
+                return true;
+        }
+        start = end < parameters.size() ? end : parameters.npos;
+    }
+    return false;
+}
+
 bool isFold(std::string_view line)
 {
     return line.starts_with(' ') || line.starts_with('\t');
@@ -140,9 +159,7 @@ void VCardReader::writeHeldTel(std::string &out)
         offset = 4;
         number = value.substr(4, value.find(';') == value.npos ? value.npos : value.find(';') - 4);
     }
-    // A value encoded for transport is not read.
-    const bool encoded = containsLetters(parameters, "ENCODING=")
-        || containsLetters(parameters, "QUOTED-PRINTABLE") || containsLetters(parameters, "BASE64");
+    const bool encoded = encodedForTransport(parameters);
     const std::size_t start = out.size();
     bool changed = false;
     if (!encoded && !number.empty()) {
