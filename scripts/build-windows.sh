@@ -15,11 +15,11 @@ version=$(sed -n '1s/^[^(]*(\([^)]*\)).*/\1/p' packaging/debian/changelog)
 release=$PWD/build/windows/release
 zip=conversion-qvr-$version-windows.zip
 msi=conversion-qvr-$version-x64.msi
-files=(convqvr.exe convqvr.com LISEZMOI.txt)
+mapfile -t files <build/windows/win32/shipped.txt
 rm -rf "$release"
 mkdir -p "$release"
-install -m 0755 build/windows/win32/convqvr.exe build/windows/win32/convqvr.com "$release"
-install -m 0644 build/windows/win32/LISEZMOI.txt build/windows/win32/"$msi" "$release"
+install -m 0644 "${files[@]/#/build/windows/win32/}" build/windows/win32/"$msi" "$release"
+chmod 0755 "$release"/*.exe "$release"/*.com
 # The zip keeps each file's mode and time (in local time, hence UTC here) and
 # its order: all three are fixed, and owners and extra times are left out.
 touch -d "@$SOURCE_DATE_EPOCH" "${files[@]/#/$release/}"

@@ -133,6 +133,16 @@ def main(argv):
         check(re.search(errors, err) is not None, f"{name}: errors {err!r}")
         check(done.returncode == status, f"{name}: status {done.returncode}, want {status}")
 
+    # Every option --help names, the completion and the documentation name too.
+    if not crlf:
+        source = os.path.dirname(os.path.dirname(FILES))
+        named = set(re.findall(r"--[a-z]+", run(["--help"], b"").stdout.decode()))
+        for document in ("packaging/convqvr.bash-completion", "packaging/convqvr.1.in",
+                         "packaging/convqvr.fr.1.in", "README.md"):
+            with open(os.path.join(source, document), encoding="utf-8") as text:
+                missing = named - set(re.findall(r"--[a-z]+", text.read().replace("\\-", "-")))
+            check(not missing, f"{document} names every option of --help: {sorted(missing)} missing")
+
     # A large input streams through, line for line.
     lines = 200000
     done = run(["-"], b"05123456\r\n" * (lines - 1) + b"161")

@@ -3,11 +3,16 @@
 # with msitools' own msibuild adds what wixl cannot write: the folder on the
 # system PATH, the database's code page, and a summary with a package code
 # and dates of its own, so that the same sources always make the same bytes.
-# Usage: make-msi.sh OUT VERSION PROGRAM_DIR   (convqvr.exe, convqvr.com, LISEZMOI.txt)
+# Usage: make-msi.sh OUT WXS ORGANISATION PROGRAM_DIR FILE...
+# (WXS: the package's description, which CMake configures; FILE: what it
+# installs, from PROGRAM_DIR)
 set -euo pipefail
 out=$(realpath -m "$1")
-version=$2
-programs=$(realpath "$3")
+wxs=$(realpath "$2")
+organisation=$3
+programs=$(realpath "$4")
+shift 4
+files=("$@")
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/../.."
 source scripts/reproducible.sh
@@ -19,16 +24,14 @@ guid() {
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for file in convqvr.exe convqvr.com LISEZMOI.txt; do
+for file in "${files[@]}"; do
     install -m 0644 "$programs/$file" "$work/"
 done
 install -m 0644 resources/icons/convqvr.ico "$work/"
 # The cabinet keeps the files' times.
 touch -d "@$SOURCE_DATE_EPOCH" "$work"/*
-product=$(echo "conversion-qvr $version" | guid)
-sed -e "s/@VERSION@/$version/" -e "s/@PRODUCT_CODE@/$product/" \
-    packaging/windows/conversion-qvr.wxs >"$work/conversion-qvr.wxs"
-package=$(cd "$work" && cat conversion-qvr.wxs convqvr.exe convqvr.com LISEZMOI.txt convqvr.ico | guid)
+install -m 0644 "$wxs" "$work/conversion-qvr.wxs"
+package=$(cd "$work" && cat conversion-qvr.wxs "${files[@]}" convqvr.ico | guid)
 
 # wixl and msibuild date the summary with the clock: it is stopped at the
 # date of the sources, whatever clock a caller's faketime gave, while the
@@ -44,5 +47,5 @@ at msibuild "$work/package.msi" -i packaging/windows/Environment.idt \
     -i packaging/windows/_ForceCodepage.idt \
     -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('WriteEnvironmentStrings', 5200)" \
     -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('RemoveEnvironmentStrings', 3300)" \
-    -s "Conversion QVR" "Les auteurs de Conversion QVR" "x64;1036" "{$package}"
+    -s "Conversion QVR" "$organisation" "x64;1036" "{$package}"
 mv "$work/package.msi" "$out"

@@ -320,6 +320,11 @@ def dark_scheme(driver, url, work):
 
 def main(single, folder, work):
     os.makedirs(work, exist_ok=True)
+    # The browser's own files (crash reports, caches) stay in the test's
+    # folder, as its profile does, and nothing of it in the user's home.
+    for variable, place in (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache")):
+        os.environ[variable] = os.path.join(os.path.abspath(work), place)
+        os.makedirs(os.environ[variable], exist_ok=True)
     check(os.path.getsize(single) < 150 * 1024, f"the single file is {os.path.getsize(single)} bytes")
     driver = browser(work)
     try:
