@@ -11,31 +11,46 @@ onmessage = async ({data: file}) => {
     const rules = await loaded;
     // Bytes cross into the module through one buffer.
     const at = rules._malloc(pieceSize);
-    const read = async (from, to) => new Uint8Array(await file.slice(from, to).arrayBuffer());
     const parts = [];
-    const take = (length) => {
+    let notes = "";
+    const feed = (piece) => {
+        if (piece)
+            rules.HEAPU8.set(piece, at);
+        const length = rules._convqvr_file_feed(piece ? at : 0, piece ? piece.length : 0);
         const written = rules._convqvr_written();
         parts.push(rules.HEAPU8.slice(written, written + length));
-        return rules.UTF8ToString(rules._convqvr_notes());
+        notes += rules.UTF8ToString(rules._convqvr_notes());
     };
     try {
+        // Large slices, each asked for while the one before is converted.
+        const sliceSize = 2 * pieceSize;
+        const read = (from) => from < file.size
+            ? file.slice(from, from + sliceSize).arrayBuffer().then((b) => ({value: new Uint8Array(b)}))
+            : Promise.resolve({done: true});
+        let next = read(0);
+        let chunk = await next;
         const name = new TextEncoder().encode(file.name).slice(0, pieceSize / 2);
-        const start = await read(0, pieceSize / 2);
+        const start = chunk.done ? new Uint8Array(0) : chunk.value.subarray(0, pieceSize / 2);
         rules.HEAPU8.set(name, at);
         rules.HEAPU8.set(start, at + name.length);
         const format = rules._convqvr_format_of(at, name.length, at + name.length, start.length);
         rules._convqvr_file_open(format);
-        for (let done = 0; done < file.size;) {
-            const piece = await read(done, done + pieceSize);
-            rules.HEAPU8.set(piece, at);
-            const notes = take(rules._convqvr_file_feed(at, piece.length));
-            done += piece.length;
-            postMessage({done: done / file.size, notes});
+        for (let done = 0; !chunk.done; chunk = await next) {
+            const bytes = chunk.value;
+            next = read(done + bytes.length);
+            for (let from = 0; from < bytes.length; from += pieceSize)
+                feed(bytes.subarray(from, from + pieceSize));
+            // Told at most once a piece, however small the browser's chunks.
+            if (Math.floor((done + bytes.length) / pieceSize) > Math.floor(done / pieceSize) || notes) {
+                postMessage({done: (done + bytes.length) / file.size, notes});
+                notes = "";
+            }
+            done += bytes.length;
         }
-        const notes = take(rules._convqvr_file_feed(0, 0));
+        feed(null);
+        const kind = rules.UTF8ToString(rules._convqvr_format_name(format));
         const counts = rules.UTF8ToString(rules._convqvr_file_counts());
         const type = file.type || "application/octet-stream";
-        const kind = rules.UTF8ToString(rules._convqvr_format_name(format));
         postMessage({kind, notes, counts, converted: new Blob(parts, {type})});
     } catch (error) {
         postMessage({failed: error.message});

@@ -161,10 +161,14 @@ Convqvr().then((rules) => {
     const workerSource = ownCopy ? URL.createObjectURL(new Blob(
         [document.getElementById("rules").textContent, ownCopy.textContent],
         {type: "text/javascript"})) : "convqvr-worker.js";
+    // A worker waits ready, its rules compiled, for the next file; one still
+    // converting the last file is stopped.
     let worker = null;
+    let spare = new Worker(workerSource);
     const convertFile = (file) => {
         worker?.terminate();
-        worker = new Worker(workerSource);
+        worker = spare;
+        spare = new Worker(workerSource);
         let count = 0;
         progress.value = 0;
         progress.hidden = false;
