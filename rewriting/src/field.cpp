@@ -2,9 +2,9 @@
 // writes it back in the same style.
 #include <rewriting/field.h>
 
-#include <conversion/convert.h>
-
 #include "bytes.h"
+
+#include <conversion/convert.h>
 
 #include <array>
 
@@ -19,143 +19,233 @@ bool isDigit(char c)
 
 // A number is short: anything longer is not one.
 constexpr std::size_t mostDigits = 24;
-constexpr std::size_t longest = 64;
-constexpr std::size_t none = std::size_t(-1);
+constexpr std::size_t mostGroups = 12;
 
-struct Separator
+// A run of digits, or digits in brackets, as (1), (16) or (16-1): one group of
+// a written number.
+struct Group
 {
-    std::size_t digitsBefore, at, length;
+    std::size_t start, end;   // in the number, brackets included
+    std::size_t first, count; // its digits
+    bool bracket;
 };
 
-// What a written number is made of: its digits and where they stand, a
-// leading +, the (1) of a Paris number, and the separators between groups.
+// What a written number is made of: a leading +, its digits and groups.
+// Left as they are made, up to the counts: a field is read often.
 struct Written
 {
-    std::string_view core;
+    std::string_view core; // from the + or the first group to the end of the last
     bool plus = false;
-    std::size_t count = 0;
-    // Left as they are made, up to the counts: a field is read often.
+    std::size_t digitCount = 0, groupCount = 0;
     std::array<char, mostDigits> digits;
     std::array<std::size_t, mostDigits> at; // each digit's place in the core
-    std::size_t paren = none;               // the digit that (1) holds
-    std::size_t parenAt = 0;                // where its ( stands
-    std::size_t separatorCount = 0;
-    std::array<Separator, mostDigits> separators;
+    std::array<Group, mostGroups> groups;
 
+    std::string_view digitText(std::size_t from, std::size_t n = std::string_view::npos) const
+    {
+        return std::string_view(digits.data(), digitCount).substr(from, n);
+    }
+    std::string_view groupDigits(std::size_t k) const
+    {
+        return digitText(groups[k].first, groups[k].count);
+    }
+    // What stands between group k - 1 and group k.
     std::string_view separator(std::size_t k) const
     {
-        return core.substr(separators[k].at, separators[k].length);
-    }
-
-    std::string_view digitText(std::size_t from, std::size_t n = none) const
-    {
-        return std::string_view(digits.data(), count).substr(from, n);
+        return core.substr(groups[k - 1].end, groups[k].start - groups[k - 1].end);
     }
 };
 
-// Groups of digits, each but the first after one separator or none (spaces,
-// one of . - /, or one no-break space), a + at the start, and "(1)" once.
-// False for anything else.
-bool read(std::string_view core, Written &w)
+// The separator at the start of `text`: spaces, one of . - /, or one
+// no-break space. 0 when there is none.
+std::size_t separatorLength(std::string_view text)
 {
-    if (core.size() > longest)
-        return false;
-    w.core = core;
-    std::size_t i = 0, count = 0, separators = 0;
-    if (core.starts_with('+')) {
-        w.plus = true;
-        i = 1;
+    if (text.empty())
+        return 0;
+    if (text[0] == ' ') {
+        std::size_t spaces = 1;
+        while (spaces < text.size() && text[spaces] == ' ')
+            ++spaces;
+        return spaces;
     }
-    bool afterSeparator = true; // a group must come next
-    while (i < core.size() && count < mostDigits) {
-        const char c = core[i];
-        std::size_t length = 0;
-        if (isDigit(c)) {
-            w.digits[count] = c;
-            w.at[count++] = i++;
-            afterSeparator = false;
-            continue;
-        }
-        if (c == '(' && w.paren == none && core.substr(i, 3) == "(1)") {
-            w.paren = count;
-            w.parenAt = i;
-            w.digits[count] = '1';
-            w.at[count++] = i + 1;
-            i += 3;
-            afterSeparator = false;
-            continue;
-        }
-        if (c == ' ') {
-            for (length = 1; i + length < core.size() && core[i + length] == ' ';)
-                ++length;
-        } else if (c == '.' || c == '-' || c == '/') {
-            length = 1;
+    if (text[0] == '.' || text[0] == '-' || text[0] == '/')
+        return 1;
+    return noBreakSpace(text);
+}
+
+// Reads the digits that start `text` into `w`, at `offset` in the core; the
+// count of bytes read.
+std::size_t readDigits(std::string_view text, std::size_t offset, Written &w)
+{
+    std::size_t i = 0;
+    while (i < text.size() && isDigit(text[i])) {
+        if (w.digitCount == mostDigits)
+            return 0;
+        w.digits[w.digitCount] = text[i];
+        w.at[w.digitCount++] = offset + i++;
+    }
+    return i;
+}
+
+// The number that starts `text`: a + or none, then groups, each but the
+// first after one separator or none. The length of the number, 0 if there
+// is none.
+std::size_t read(std::string_view text, Written &w)
+{
+    std::size_t i = text.starts_with('+') ? 1 : 0;
+    w.plus = i == 1;
+    for (;;) {
+        Group group{i, i, w.digitCount, 0, false};
+        if (i < text.size() && isDigit(text[i])) {
+            const std::size_t read = readDigits(text.substr(i), i, w);
+            if (!read)
+                return 0;
+            i += read;
+        } else if (i + 1 < text.size() && text[i] == '(' && isDigit(text[i + 1])) {
+            // Brackets hold digits, and at most one separator of their own.
+            std::size_t j = i + 1, read = readDigits(text.substr(j), j, w);
+            if (!read)
+                return 0;
+            j += read;
+            if (const std::size_t between = separatorLength(text.substr(j));
+                between && j + between < text.size() && isDigit(text[j + between])) {
+                j += between;
+                read = readDigits(text.substr(j), j, w);
+                if (!read)
+                    return 0;
+                j += read;
+            }
+            if (j == text.size() || text[j] != ')')
+                break;
+            i = j + 1;
+            group.bracket = true;
         } else {
-            length = noBreakSpace(core.substr(i));
+            break;
         }
-        if (!length || afterSeparator || separators == mostDigits)
-            return false;
-        w.separators[separators++] = {count, i, length};
-        i += length;
-        afterSeparator = true;
+        if (w.groupCount == mostGroups)
+            return 0;
+        group.end = i;
+        group.count = w.digitCount - group.first;
+        w.groups[w.groupCount++] = group;
+        const std::size_t next = i + separatorLength(text.substr(i));
+        if (next < text.size() && (isDigit(text[next]) || text[next] == '('))
+            i = next;
+        else
+            break;
     }
-    w.count = count;
-    w.separatorCount = separators;
-    return i == core.size() && count > 0 && !afterSeparator;
+    if (w.groupCount == 0)
+        return 0;
+    w.core = text.substr(0, w.groups[w.groupCount - 1].end);
+    return w.core.size();
 }
 
 // Spaces of any number are one kind of separator.
 bool sameKind(std::string_view a, std::string_view b)
 {
-    return a[0] == b[0] && (a[0] == ' ' || a == b);
+    return !a.empty() && !b.empty() && a[0] == b[0] && (a[0] == ' ' || a == b);
 }
 
-// The separator written between the subscriber's eight digits, the last
-// eight; empty when they are written together. False when they mix kinds.
-bool subscriberSeparator(const Written &w, std::string_view &separator)
+// The subscriber's eight digits, the last groups of the number, written as
+// French numbers were: in four pairs (42 12 34 56), in two fours
+// (4212 3456, as some firms printed them) or together (42123456), with one
+// kind of separator. How many groups they take, 0 when they are written
+// otherwise; and that separator.
+std::size_t subscriber(const Written &w, std::string_view &separator)
 {
-    separator = {};
-    for (std::size_t k = 0; k < w.separatorCount; ++k) {
-        const Separator &s = w.separators[k];
-        if (s.digitsBefore <= w.count - 8 || s.digitsBefore >= w.count)
+    for (const std::size_t groups : {4u, 2u, 1u}) {
+        if (w.groupCount < groups)
             continue;
-        if (!separator.empty() && !sameKind(separator, w.separator(k)))
-            return false;
-        if (separator.empty())
-            separator = w.separator(k);
+        const std::size_t first = w.groupCount - groups;
+        bool french = true;
+        for (std::size_t k = first; french && k < w.groupCount; ++k) {
+            french = !w.groups[k].bracket && w.groups[k].count == 8 / groups
+                && (k == first || sameKind(w.separator(k), w.separator(first + 1)));
+        }
+        if (french) {
+            separator = groups > 1 ? w.separator(first + 1) : std::string_view();
+            return groups;
+        }
     }
-    return true;
+    return 0;
 }
 
-// Digits for the rules, in place: a field is read often.
-struct Digits
+// What may stand before the subscriber's digits, its groups written with a
+// blank between them and brackets kept; and what it says.
+struct Head
 {
-    std::array<char, mostDigits + 2> bytes;
-    std::size_t size = 0;
-    Digits() = default;
-    Digits(std::string_view first, std::string_view second = {})
-    {
-        for (char c : first)
-            bytes[size++] = c;
-        for (char c : second)
-            bytes[size++] = c;
-    }
-    operator std::string_view() const { return {bytes.data(), size}; }
+    std::string_view groups;
+    bool paris;  // the zone of Paris, 1: the number is 16 1 and the eight digits
+    bool abroad; // written for a call from abroad: kept, 33 and all
 };
 
-// The digits the conversion takes for the national number written from
-// digit `from` on: eight digits, or (1) and eight, a Paris number, which the
-// rule of 161 converts.
-bool national(const Written &w, std::size_t from, Digits &number)
+// clang-format off
+constexpr std::array<Head, 20> heads{{
+    // The number alone, as it was dialled within its zone.
+    {"",             false, false},
+    // Paris and its suburbs: the zone's 1 in brackets, as the directories
+    // printed it.
+    {"(1)",          true,  false},
+    // The provinces dialled from Paris: 16 first, or in brackets when printed.
+    {"16",           false, false},
+    {"(16)",         false, false},
+    // Paris dialled from the provinces: 16, then the zone's 1, each in its
+    // usual brackets or none.
+    {"16 1",         true,  false},
+    {"161",          true,  false},
+    {"16 (1)",       true,  false},
+    {"(16) 1",       true,  false},
+    {"(16) (1)",     true,  false},
+    {"(161)",        true,  false}, // (16-1), (16 1)
+    // From abroad: +33, or the international access, 00 now, 19 then, and 33.
+    {"+33",          false, true},
+    {"+33 (1)",      true,  true},
+    {"00 33",        false, true},
+    {"00 33 (1)",    true,  true},
+    {"0033",         false, true},
+    {"0033 (1)",     true,  true},
+    {"19 33",        false, true},
+    {"19 33 (1)",    true,  true},
+    {"1933",         false, true},
+    {"1933 (1)",     true,  true},
+}};
+// clang-format on
+
+// The head's groups as the table writes them.
+struct HeadText
 {
-    const std::size_t n = w.count - from;
-    if (n == 8 && w.paren == none)
-        number = w.digitText(from);
-    else if (n == 9 && w.paren == from)
-        number = {"16", w.digitText(from)};
-    else
-        return false;
-    return true;
+    std::array<char, 64> bytes;
+    std::size_t size = 0;
+    void add(char c)
+    {
+        if (size < bytes.size())
+            bytes[size++] = c;
+    }
+    bool operator==(std::string_view text) const
+    {
+        return text == std::string_view(bytes.data(), size);
+    }
+};
+
+const Head *headOf(const Written &w, std::size_t groups)
+{
+    HeadText text;
+    if (w.plus)
+        text.add('+');
+    for (std::size_t k = 0; k < groups; ++k) {
+        if (k > 0)
+            text.add(' ');
+        if (w.groups[k].bracket)
+            text.add('(');
+        for (char c : w.groupDigits(k))
+            text.add(c);
+        if (w.groups[k].bracket)
+            text.add(')');
+    }
+    for (const Head &head : heads) {
+        if (text == head.groups)
+            return &head;
+    }
+    return nullptr;
 }
 
 // What the rules make of `number`: a whole number of the new plan is
@@ -168,11 +258,11 @@ Verdict converted(std::string_view number, conversion::Found<char> &found)
     return found.whole() ? Verdict::Converted : Verdict::Unchanged;
 }
 
-// The new number, written piece by piece where a number written by people,
-// at most `longest` bytes, always fits.
+// The new number, written piece by piece where a number written by people
+// always fits.
 struct Composed
 {
-    std::array<char, 8 * longest> bytes;
+    std::array<char, 256> bytes;
     std::size_t size = 0;
     void operator+=(std::string_view piece)
     {
@@ -191,80 +281,89 @@ void writePairs(const conversion::Found<char> &found, std::string_view separator
     }
 }
 
-// The core with the two digits of the old international access, 19, made
-// the new one, 00; the rest as written.
+// The old international access, 19, as the rules make it now (00).
+std::string_view newAccess()
+{
+    static const conversion::Found<char> found = conversion::find("19");
+    return found.prefix;
+}
+
+// The core up to `end`, with an old international access 19 that starts it
+// written as the new one.
 void withNewAccess(const Written &w, std::size_t end, Composed &out)
 {
     const std::size_t start = out.size;
     out += w.core.substr(0, end);
-    if (w.digitText(0, 2) == "19") {
-        out.bytes[start + w.at[0]] = '0';
-        out.bytes[start + w.at[1]] = '0';
+    if (!w.plus && w.groupDigits(0).starts_with("19")) {
+        out.bytes[start + w.at[0]] = newAccess()[0];
+        out.bytes[start + w.at[1]] = newAccess()[1];
     }
 }
 
-// A French number written for a call from abroad: +33, 00 33 or 19 33, then
-// the national number, which loses its 0 in the new plan.
-Verdict international(const Written &w, std::size_t head, Composed &out)
+// A number already of the new plan: 0 and nine digits, or the nine after
+// +33 or 00 33, with the 0 in brackets or not.
+bool ofNewPlan(const Written &w)
 {
-    Digits number;
-    std::string_view separator;
-    conversion::Found<char> found;
-    if (w.count - head == 9 && w.paren == none && w.digits[head] != '0')
-        return Verdict::NewPlan; // 0 and nine digits, the 0 dropped
-    if (!national(w, head, number) || !subscriberSeparator(w, separator))
-        return Verdict::Unchanged;
-    const Verdict verdict = converted(number, found);
-    if (verdict != Verdict::Converted)
-        return verdict;
-    const std::size_t headEnd = w.at[head - 1] + 1;
-    const std::size_t nationalStart = w.paren == head ? w.parenAt : w.at[head];
-    withNewAccess(w, headEnd, out);
-    out += w.core.substr(headEnd, nationalStart - headEnd);
-    out += found.prefix.substr(1);
-    writePairs(found, separator, out);
-    return verdict;
+    std::string_view digits = w.digitText(0);
+    if (w.plus && digits.starts_with("33"))
+        digits.remove_prefix(2);
+    else if (digits.starts_with("0033"))
+        digits.remove_prefix(4);
+    else
+        return digits.size() == 10 && digits[0] == '0' && digits[1] != '0';
+    if (digits.size() == 10 && digits[0] == '0')
+        digits.remove_prefix(1); // +33 (0)1 45 67 89 01
+    return digits.size() == 9 && digits[0] != '0';
 }
 
 Verdict rewriteCore(const Written &w, Composed &out)
 {
+    std::string_view separator;
+    const std::size_t groups = subscriber(w, separator);
+    const Head *head = groups ? headOf(w, w.groupCount - groups) : nullptr;
+    if (head) {
+        const std::size_t first = w.groups[w.groupCount - groups].first;
+        const std::array<char, 3> paris{'1', '6', '1'};
+        std::array<char, 11> number;
+        std::size_t size = 0;
+        if (head->paris) {
+            for (char c : paris)
+                number[size++] = c;
+        }
+        for (char c : w.digitText(first))
+            number[size++] = c;
+        conversion::Found<char> found;
+        const Verdict verdict = converted({number.data(), size}, found);
+        if (verdict != Verdict::Converted)
+            return verdict;
+        if (head->abroad) {
+            // Kept as written to the 33 and what follows it; the national
+            // number loses its 0, and Paris's (1) its brackets.
+            const bool access = w.groupDigits(0) == "00" || w.groupDigits(0) == "19";
+            const std::size_t headEnd = w.groups[access ? 1 : 0].end;
+            const std::size_t nationalStart
+                = w.groups[w.groupCount - groups - (head->paris ? 1 : 0)].start;
+            withNewAccess(w, headEnd, out);
+            out += w.core.substr(headEnd, nationalStart - headEnd);
+            out += found.prefix.substr(1);
+        } else {
+            out += found.prefix;
+        }
+        writePairs(found, separator, out);
+        return verdict;
+    }
+    if (ofNewPlan(w))
+        return Verdict::NewPlan;
+    // A call abroad through the old international access, 19, then a
+    // country's number as that country writes it: the access alone is new.
     const std::string_view digits = w.digitText(0);
-    if (w.plus)
-        return digits.starts_with("33") ? international(w, 2, out) : Verdict::Unchanged;
-    if (digits.starts_with("0033") || digits.starts_with("1933"))
-        return international(w, 4, out);
-
-    Digits number;
-    const std::size_t n = w.count;
-    if (national(w, 0, number)) {
-    } else if (n == 11 && digits.starts_with("161") && (w.paren == none || w.paren == 2)) {
-        number = Digits(digits); // Paris dialled from the provinces: 16, then (1)
-    } else if (n == 10 && digits.starts_with("16") && w.paren == none) {
-        number = Digits(digits.substr(2)); // the provinces dialled from Paris
-    } else if (n >= 10 && n <= 17 && digits.starts_with("19") && digits[2] != '0'
-        && w.paren == none) {
-        // An international call with the old access code, written as it was.
-        const conversion::Found<char> found = conversion::find(digits);
-        if (found.rule != conversion::Rule::Joined || found.prefix != "00")
-            return Verdict::Unchanged;
+    if (!w.plus && w.groupCount > 1 && w.groupDigits(0) == "19" && !w.groups[0].bracket
+        && !w.separator(1).empty() && digits.size() >= 10 && digits.size() <= 17
+        && digits[2] != '0') {
         withNewAccess(w, w.core.size(), out);
         return Verdict::Converted;
-    } else if (n == 10 && digits[0] == '0' && digits[1] != '0' && w.paren == none) {
-        return Verdict::NewPlan;
-    } else {
-        return Verdict::Unchanged;
     }
-
-    std::string_view separator;
-    conversion::Found<char> found;
-    if (!subscriberSeparator(w, separator))
-        return Verdict::Unchanged;
-    const Verdict verdict = converted(number, found);
-    if (verdict == Verdict::Converted) {
-        out += found.prefix;
-        writePairs(found, separator, out);
-    }
-    return verdict;
+    return Verdict::Unchanged;
 }
 
 // Eight digits alone, or in four pairs with one separator, as most fields
@@ -303,25 +402,111 @@ bool quickly(std::string_view field, std::string &out, Verdict &verdict)
     return true;
 }
 
+std::size_t blanksAt(std::string_view text)
+{
+    std::size_t i = 0;
+    while (const std::size_t blank = blankAtStart(text.substr(i)))
+        i += blank;
+    return i;
+}
+
+// An extension after a number: poste 12, p. 12, x123, ext. 12; its length,
+// or 0.
+std::size_t extension(std::string_view text)
+{
+    for (std::string_view word : {"poste", "ext.", "ext", "extension", "p.", "p", "x", "#"}) {
+        if (!sameLetters(text.substr(0, word.size()), word))
+            continue;
+        std::size_t i = word.size();
+        i += blanksAt(text.substr(i));
+        const std::size_t start = i;
+        while (i < text.size() && isDigit(text[i]))
+            ++i;
+        if (i > start && i - start <= 6)
+            return i;
+    }
+    return 0;
+}
+
+// A joint between two numbers of one field: / ; or « ou » between blanks.
+std::size_t joint(std::string_view text, bool blankBefore)
+{
+    if (text.starts_with('/') || text.starts_with(';'))
+        return 1;
+    if (blankBefore && sameLetters(text.substr(0, 2), "ou") && text.size() > 2
+        && blankAtStart(text.substr(2)))
+        return 2;
+    return 0;
+}
+
+// What follows a number: nothing, an extension, a note in brackets, then
+// perhaps a joint; the length of what is kept as it is, and where a field
+// that follows the joint starts (npos: none). False for anything else.
+bool tail(std::string_view text, std::size_t &kept, std::size_t &next)
+{
+    next = std::string_view::npos;
+    std::size_t i = blanksAt(text);
+    if (const std::size_t length = i < text.size() ? extension(text.substr(i)) : 0)
+        i += length + blanksAt(text.substr(i + length));
+    if (i < text.size() && text[i] == '(') {
+        const std::size_t close = text.find(')', i);
+        if (close == text.npos)
+            return false;
+        i = close + 1;
+        i += blanksAt(text.substr(i));
+    }
+    if (const std::size_t length = i < text.size() ? joint(text.substr(i), i > 0) : 0) {
+        kept = i + length;
+        next = kept;
+        return true;
+    }
+    kept = i;
+    return i == text.size();
+}
+
+Verdict stronger(Verdict a, Verdict b)
+{
+    const auto rank = [](Verdict v) {
+        return v == Verdict::Converted ? 3
+            : v == Verdict::NoRule     ? 2
+            : v == Verdict::NewPlan    ? 1
+                                       : 0;
+    };
+    return rank(a) >= rank(b) ? a : b;
+}
+
 } // namespace
 
-Verdict rewriteField(std::string_view field, std::string &out)
+Verdict rewriteField(std::string_view field, std::string &out, std::vector<Number> *numbers)
 {
-    if (Verdict verdict; quickly(field, out, verdict))
-        return verdict;
-    const std::string_view core = trimmed(field);
-    const std::size_t lead = std::size_t(core.data() - field.data());
-    const std::size_t end = lead + core.size();
-    Written written;
-    Composed composed;
-    const Verdict verdict
-        = read(core, written) ? rewriteCore(written, composed) : Verdict::Unchanged;
-    if (verdict != Verdict::Converted) {
-        out += field;
+    const std::size_t start = out.size();
+    if (Verdict verdict; quickly(field, out, verdict)) {
+        if (numbers && verdict != Verdict::Unchanged)
+            numbers->push_back({verdict, field, start, out.size() - start});
         return verdict;
     }
-    out.append(field.substr(0, lead)).append(composed.text()).append(field.substr(end));
-    return verdict;
+    const std::size_t lead = blanksAt(field);
+    Written written;
+    const std::size_t length = read(field.substr(lead), written);
+    std::size_t kept = 0, next = 0;
+    if (!length || !tail(field.substr(lead + length), kept, next)) {
+        out += field;
+        return Verdict::Unchanged;
+    }
+    Composed composed;
+    const Verdict verdict = rewriteCore(written, composed);
+    out += field.substr(0, lead);
+    const std::size_t at = out.size();
+    out += verdict == Verdict::Converted ? composed.text() : written.core;
+    if (numbers && verdict != Verdict::Unchanged)
+        numbers->push_back({verdict, written.core, at, out.size() - at});
+    const std::size_t end = lead + length + kept;
+    out += field.substr(lead + length, end - lead - length);
+    if (next == std::string_view::npos) {
+        out += field.substr(end);
+        return verdict;
+    }
+    return stronger(verdict, rewriteField(field.substr(end), out, numbers));
 }
 
 } // namespace rewriting

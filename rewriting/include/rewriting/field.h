@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rewriting {
 
@@ -15,9 +16,22 @@ enum class Verdict {
     NewPlan,   // a number already of the new plan: left as it is
 };
 
-// Appends to `out` the field as it is to be written: the converted number,
-// or the field byte for byte. Blanks around the number are kept. Only ASCII
-// digits and separators are read, so any encoding that keeps ASCII works.
-Verdict rewriteField(std::string_view field, std::string &out);
+// One number of a field: as it was written, and what it became in `out`.
+struct Number
+{
+    Verdict verdict;
+    std::string_view written;
+    std::size_t at, size;
+};
+
+// Appends to `out` the field as it is to be written: each old number in it
+// converted, every other byte as it was. A field is a number, with blanks
+// around it, and after it an extension (poste 12, x123), a note in brackets
+// or another field after / ; or « ou ». A field of any other shape is not
+// read. Only ASCII is read, so any encoding that keeps ASCII works.
+// `numbers`, when given, receives each number found. Converted when any
+// number is, else NoRule when one is, else NewPlan when one is.
+Verdict rewriteField(
+    std::string_view field, std::string &out, std::vector<Number> *numbers = nullptr);
 
 } // namespace rewriting

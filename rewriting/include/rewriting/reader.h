@@ -19,8 +19,9 @@ struct Counts
     std::size_t reported = 0; // old numbers that no rule converts, left too
 };
 
-// Something to say of a line: an old number no rule converts, or a line or a
-// file the reader could not read as its kind.
+// Something to say of a line: an old number no rule converts (or, when
+// asked, one converted), or a line or a file the reader could not read as
+// its kind.
 struct Report
 {
     std::size_t line;
@@ -49,6 +50,8 @@ public:
     std::vector<Report> &reports() { return reported; }
     const Counts &counts() const { return counted; }
     bool failed() const { return trouble; }
+    // Whether each conversion is reported too, for a person to review.
+    void listConversions(bool on) { listing = on; }
 
 protected:
     // One field through the rewriting, counted, and reported when no rule
@@ -58,8 +61,10 @@ protected:
 
 private:
     std::vector<Report> reported;
+    std::vector<Number> numbers; // of the last field
     Counts counted;
     bool trouble = false;
+    bool listing = false;
 };
 
 // A reader that takes a file a line at a time, its end (LF, or CRLF) kept.
