@@ -63,7 +63,8 @@ FILE_CASES = [
     (["--vcard", "@carnet-3.0.vcf"], b"", "carnet-3.0.vcf", r"^$", 0),
     (["--vcard"], "@carnet-4.0.vcf", "carnet-4.0.vcf", r"^$", 0),
     (["--csv", "--verbeux", "@contacts-google.csv"], b"", "contacts-google.csv",
-     r"^convqvr: \S*contacts-google\.csv : convertis 3, laissés tels quels 1, signalés 0\n$", 0),
+     r"^convqvr: \S*contacts-google\.csv:2: « 42 12 34 56 » → « 04 42 12 34 56 »\n(.*\n){2}"
+     r"convqvr: \S*contacts-google\.csv : convertis 3, laissés tels quels 1, signalés 0\n$", 0),
     (["--csv", "@contacts-outlook.csv"], b"", "contacts-outlook.csv", r"^convqvr: \S+:2: « 52 12 34 56 »", 0),
     (["--csv", "-"], "@membres.tsv", "membres.tsv", r"^$", 0),
     (["--csv", "--colonne", "cotisation", "@membres.tsv"], b"", "membres-cotisation.tsv",

@@ -37,11 +37,19 @@ std::string usage()
         options += "  " + std::string(facts.option) + std::string(17 - facts.option.size(), ' ')
             + said + "\n";
         if (facts.format == Format::Csv) {
-            std::string words;
-            for (std::string_view word : rewriting::telephoneWords)
-                words += (words.empty() ? "" : ", ") + std::string(word);
-            options += "                   (" + words + "...)\n" + "  --colonne NOM    avec "
-                + std::string(facts.option)
+            // The names, wrapped under the option's text.
+            std::string line(19, ' ');
+            for (const std::string_view &name : rewriting::telephoneColumns) {
+                const bool last = &name == &rewriting::telephoneColumns.back();
+                const std::string word = std::string(name) + (last ? "" : ",");
+                if (line.size() + word.size() >= 76) {
+                    options += line + "\n";
+                    line.assign(19, ' ');
+                }
+                line += (line.size() > 19 ? " " : "") + word;
+            }
+            options += line + "\n                   (casse, accents, ponctuation et numéros à part)\n"
+                + "  --colonne NOM    avec " + std::string(facts.option)
                 + ", la colonne NOM au lieu de celles-là ; se\n                   répète\n";
         }
     }
@@ -70,7 +78,8 @@ deviennent des numéros à 10 chiffres écrits dans le même style ; tout le
 reste est recopié octet pour octet. Le fichier lu n'est jamais modifié.
 
 )" + options
-        + R"(  --verbeux        compte, pour chaque fichier, les numéros convertis,
+        + R"(  --verbeux        dit chaque conversion, avec son fichier et sa ligne, et
+                   compte, pour chaque fichier, les numéros convertis,
                    laissés tels quels et signalés
 
 Un numéro à 8 chiffres qu'aucune règle ne convertit est laissé tel quel et
@@ -151,7 +160,9 @@ private:
     bool line(std::string_view text, bool, std::string &out) override
     {
         if (text.ends_with('\n'))
-            text.remove_suffix(text.ends_with("\r\n") ? 2 : 1);
+            text.remove_suffix(1);
+        while (text.ends_with('\r'))
+            text.remove_suffix(1);
         // The empty line keeps the output in step with the input.
         if (!appendShown(text, characters, out))
             problem(lines, "ce n'est pas de l'UTF-8 valide");
@@ -213,6 +224,7 @@ public:
     {
         const std::string file(name.text);
         const auto reader = rewriting::readerOf(*settings.format, settings.columns);
+        reader->listConversions(settings.verbose);
         const bool writing = streamed(*reader, name.text,
             [&](std::size_t line) { return file + ":" + std::to_string(line) + ": "; });
         if (writing && settings.verbose)

@@ -57,11 +57,12 @@ inline std::string_view trimmed(std::string_view text)
     return text;
 }
 
+// A line without its end: LF, CRLF, CR CR LF or CR.
 inline std::string_view withoutLineEnd(std::string_view line)
 {
     if (line.ends_with('\n'))
         line.remove_suffix(1);
-    if (line.ends_with('\r'))
+    while (line.ends_with('\r'))
         line.remove_suffix(1);
     return line;
 }

@@ -12,18 +12,24 @@ namespace rewriting {
 
 namespace {
 
-// A column's name in lower-case ASCII: accents of Latin-1 letters dropped,
-// in UTF-8 or in a single-byte code page, anything else a blank.
-std::string plainName(std::string_view name)
+// A column's name as it is compared: lower-case ASCII letters, accents of
+// Latin-1 letters dropped (in UTF-8 or in a single-byte code page), words of
+// digits left out, anything else one blank between words.
+std::string columnKey(std::string_view name)
 {
     static constexpr std::string_view latin1 = "aaaaaaaceeeeiiiidnooooo ouuuuyts"
                                                "aaaaaaaceeeeiiiidnooooo ouuuuyty";
     std::string plain;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        auto c = static_cast<unsigned char>(name[i]);
-        if (c == 0xC3 && i + 1 < name.size()
-            && (static_cast<unsigned char>(name[i + 1]) & 0xC0) == 0x80)
-            c = static_cast<unsigned char>(0xC0 | (static_cast<unsigned char>(name[++i]) & 0x3F));
+        unsigned c = static_cast<unsigned char>(name[i]);
+        const std::size_t length = c < 0xC2 || c > 0xF4 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        bool utf8 = length > 1 && i + length <= name.size();
+        for (std::size_t k = 1; utf8 && k < length; ++k)
+            utf8 = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
+        if (utf8) {
+            c = c == 0xC3 ? 0xC0 | (static_cast<unsigned char>(name[i + 1]) & 0x3F) : ' ';
+            i += length - 1;
+        }
         if (c >= 0xC0)
             plain += latin1[c - 0xC0];
         else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
@@ -31,30 +37,28 @@ std::string plainName(std::string_view name)
         else
             plain += c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : ' ';
     }
-    return plain;
-}
-
-// A column of telephone numbers says so in its name, but not the column of
-// their kinds (Phone 1 - Type).
-bool namesTelephone(std::string_view name)
-{
-    std::vector<std::string> stems;
-    for (std::string_view word : telephoneWords) {
-        stems.push_back(plainName(word));
-        stems.back().erase(stems.back().find_last_not_of(' ') + 1); // Tél.
-    }
-    const std::string plain = plainName(name);
-    bool telephone = false;
+    std::string key;
     for (std::size_t start = 0; start < plain.size();) {
         const std::size_t end = std::min(plain.find(' ', start), plain.size());
         const std::string_view word = std::string_view(plain).substr(start, end - start);
-        if (word == "type")
-            return false;
-        for (const std::string &stem : stems)
-            telephone = telephone || word.starts_with(stem);
+        if (!word.empty() && word.find_first_not_of("0123456789") != word.npos)
+            key.append(key.empty() ? "" : " ").append(word);
         start = end + 1;
     }
-    return telephone;
+    return key;
+}
+
+// A column of telephone numbers is named as one of the list.
+bool namesTelephone(std::string_view name)
+{
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> made;
+        for (std::string_view column : telephoneColumns)
+            made.push_back(columnKey(column));
+        return made;
+    }();
+    const std::string key = columnKey(name);
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
 // The cells of one CSV record, quotes taken off.
@@ -81,6 +85,8 @@ constexpr std::string_view numberJoint = " ::: ";
 
 // The header is a line of names: one that runs on past this is not one.
 constexpr std::size_t longestHeader = 64 * 1024;
+// Titles and blank rows above the header, at most.
+constexpr std::size_t mostTitles = 10;
 
 const std::string unclosed = "guillemets jamais fermés, la suite est recopiée telle quelle";
 
@@ -98,29 +104,35 @@ public:
 
 private:
     enum class State {
-        Header,        // the first record, held until it ends
+        Header,        // the rows up to the header, each held until it ends
         CellStart,     // a cell of a column up to the last converted one
         Plain,         // in a cell without quotes
         Quoted,        // in quotes
         QuoteInQuotes, // a quote in quotes: doubled, or their end
         Tail,          // past the record's last converted cell: only its end matters
         TailQuoted,    // in quotes there
-        Unreadable,    // the header's quotes never close: copied as it comes
+        Unread,        // no header to read it by: copied as it comes
     };
 
-    void readHeader(std::string_view record);
+    std::size_t readRow(std::string_view piece, std::size_t from);
+    void headerRow(std::string_view row);
     void endCell(std::string &out, bool atLineEnd);
     std::size_t countLines(std::string_view text) const
     {
-        return std::size_t(std::count(text.begin(), text.end(), '\n'));
+        return std::size_t(std::count(text.begin(), text.end(), lineEnd));
     }
 
     std::vector<std::string> wanted;
     State state = State::Header;
-    std::string header;
+    std::string header;        // the row being read above the data
     bool headerQuoted = false; // its quotes are open
-    char delimiter = ',';
-    std::vector<char> converted; // by column, up to the last converted one
+    bool carriageReturns = false; // it ends in CRs, and what follows says how lines end
+    bool rowEnded = false;
+    std::size_t rows = 0; // read above the data
+    char delimiter = 0;   // given by a sep= line, or found from the header
+    char lineEnd = 0;     // LF (LF, CRLF, CR CR LF), or CR as old Macs wrote
+    std::vector<std::string> seen; // the names of the widest row above the data
+    std::vector<char> converted;   // by column, up to the last converted one
     std::size_t column = 0;
     std::size_t line = 1;
     bool keeping = false; // the cell is held, to be read as a field
@@ -128,6 +140,39 @@ private:
     std::string cell;
     std::size_t cellLine = 0;
 };
+
+// Reads the row above the data into header from `from`, a byte at a time, as
+// it is short; where the piece is read to. rowEnded when the row is whole.
+std::size_t CsvReader::readRow(std::string_view piece, std::size_t from)
+{
+    std::size_t i = from;
+    while (i < piece.size() && !rowEnded) {
+        const char c = piece[i];
+        if (carriageReturns && c != '\r') {
+            // CRs, then LF: lines end with LF; then anything else: with CR,
+            // and the row ended before it.
+            carriageReturns = false;
+            lineEnd = c == '\n' ? '\n' : '\r';
+            rowEnded = true;
+            if (lineEnd == '\r')
+                break;
+        }
+        header += c;
+        ++i;
+        if (c == '"')
+            headerQuoted = !headerQuoted;
+        else if (headerQuoted)
+            continue;
+        else if (c == '\n' && lineEnd != '\r') {
+            rowEnded = true;
+            lineEnd = '\n';
+        } else if (c == '\r' && lineEnd == '\r')
+            rowEnded = true;
+        else if (c == '\r' && !lineEnd)
+            carriageReturns = true;
+    }
+    return i;
+}
 
 void CsvReader::feed(std::string_view piece, std::string &out)
 {
@@ -139,27 +184,23 @@ void CsvReader::feed(std::string_view piece, std::string &out)
     };
     while (i < piece.size()) {
         switch (state) {
-        case State::Header: {
-            std::size_t end = i;
-            while (end < piece.size() && (headerQuoted || piece[end] != '\n'))
-                headerQuoted ^= piece[end++] == '"';
-            const bool ended = end < piece.size();
-            header.append(piece.substr(i, end + ended - i));
-            i = copied = end + ended;
-            if (ended) {
+        case State::Header:
+            i = copied = readRow(piece, i);
+            if (rowEnded) {
                 out += header;
                 line += countLines(header);
-                readHeader(withoutLineEnd(header));
+                rowEnded = false;
+                headerRow(withoutLineEnd(header));
                 header.clear();
-                state = State::CellStart;
             } else if (header.size() > longestHeader) {
                 out += header;
                 header.clear();
-                state = State::Unreadable;
+                state = State::Unread;
+                if (headerQuoted)
+                    problem(line, unclosed);
             }
             break;
-        }
-        case State::Unreadable:
+        case State::Unread:
             i = piece.size();
             break;
         case State::CellStart:
@@ -173,14 +214,14 @@ void CsvReader::feed(std::string_view piece, std::string &out)
                 // Cells passed over, as most are: to the next one read, at once.
                 std::size_t at = column, lines = line;
                 for (;;) {
-                    i = firstOf(piece, i, delimiter, '\n');
+                    i = firstOf(piece, i, delimiter, lineEnd);
                     if (i == piece.size()) {
                         state = State::Plain;
                         break;
                     }
-                    const bool lineEnd = piece[i++] == '\n';
-                    lines += lineEnd;
-                    at = lineEnd ? 0 : at + 1;
+                    const bool ended = piece[i++] == lineEnd;
+                    lines += ended;
+                    at = ended ? 0 : at + 1;
                     if (i == piece.size() || at >= converted.size() || converted[at]
                         || piece[i] == '"')
                         break;
@@ -206,15 +247,15 @@ void CsvReader::feed(std::string_view piece, std::string &out)
                 break;
             }
             state = State::Plain;
-            i = firstOf(piece, i, delimiter, '\n');
+            i = firstOf(piece, i, delimiter, lineEnd);
             if (i < piece.size()) {
-                const bool lineEnd = piece[i] == '\n';
+                const bool ended = piece[i] == lineEnd;
                 if (keeping) {
                     toCell(i);
-                    endCell(out, lineEnd);
+                    endCell(out, ended);
                 }
-                column = lineEnd ? 0 : column + 1;
-                line += lineEnd;
+                column = ended ? 0 : column + 1;
+                line += ended;
                 state = State::CellStart;
                 ++i;
                 if (keeping)
@@ -235,9 +276,9 @@ void CsvReader::feed(std::string_view piece, std::string &out)
             break;
         }
         case State::Tail:
-            i = firstOf(piece, i, '"', '\n');
+            i = firstOf(piece, i, '"', lineEnd);
             if (i < piece.size()) {
-                if (piece[i] == '\n') {
+                if (piece[i] == lineEnd) {
                     column = 0;
                     ++line;
                     state = State::CellStart;
@@ -264,58 +305,100 @@ void CsvReader::feed(std::string_view piece, std::string &out)
     }
 }
 
-void CsvReader::readHeader(std::string_view record)
+// A row above the data: Excel's sep= line, a title or a blank row, or the
+// header, which names the columns to convert; when no header is found, the
+// file is copied as it came, and said.
+void CsvReader::headerRow(std::string_view row)
 {
-    // The separator is the one the names are separated by: the most common
-    // outside quotes, a semicolon first, as French spreadsheets write.
-    std::size_t most = 0;
-    for (char candidate : {';', ',', '\t'}) {
-        bool quotedName = false;
-        std::size_t count = 0;
-        for (char c : record) {
-            quotedName ^= c == '"';
-            if (c == candidate && !quotedName)
-                ++count;
-        }
-        if (count > most) {
-            most = count;
-            delimiter = candidate;
+    ++rows;
+    if (rows == 1 && row.size() == 5 && sameLetters(row.substr(0, 4), "sep=")) {
+        delimiter = row[4];
+        return;
+    }
+    char separator = delimiter;
+    if (!separator) {
+        // The one the names are separated by: the most common outside
+        // quotes, a semicolon first, as French spreadsheets write.
+        std::size_t most = 0;
+        separator = ',';
+        for (char candidate : {';', ',', '\t'}) {
+            bool quotedName = false;
+            std::size_t count = 0;
+            for (char c : row) {
+                quotedName ^= c == '"';
+                count += c == candidate && !quotedName;
+            }
+            if (count > most) {
+                most = count;
+                separator = candidate;
+            }
         }
     }
-    const std::vector<std::string> names = cellsOf(record, delimiter);
-    std::vector<bool> found(wanted.size());
+    const std::vector<std::string> names = cellsOf(row, separator);
+    std::vector<char> found(wanted.size());
+    std::vector<char> columns;
+    std::size_t named = 0;
     for (const std::string &name : names) {
         bool convert = wanted.empty() && namesTelephone(name);
         for (std::size_t k = 0; k < wanted.size(); ++k) {
-            if (plainName(name) == plainName(wanted[k]))
-                convert = found[k] = true;
+            if (!columnKey(name).empty() && columnKey(name) == columnKey(wanted[k])) {
+                found[k] = 1;
+                convert = true;
+            }
         }
-        converted.push_back(convert);
+        columns.push_back(convert);
+        named += !trimmed(name).empty();
     }
+    const bool naming = std::find(columns.begin(), columns.end(), 1) != columns.end();
+    if (!naming && named <= 1 && rows <= mostTitles)
+        return; // a title, or a blank row
+    if (named > 1 || seen.empty())
+        seen = names;
+    delimiter = separator;
+    state = State::CellStart;
+    converted = std::move(columns);
     // Past the last converted column, cells need not be told apart.
     while (!converted.empty() && !converted.back())
         converted.pop_back();
     for (std::size_t k = 0; k < wanted.size(); ++k) {
         if (!found[k])
-            problem(1, "pas de colonne « " + wanted[k] + " »");
+            problem(line - 1, "pas de colonne « " + wanted[k] + " »");
+    }
+    if (!naming && wanted.empty()) {
+        std::string listed;
+        for (const std::string &name : seen)
+            listed += (listed.empty() ? "« " : ", « ") + name + " »";
+        problem(line - 1, "aucune colonne de téléphone parmi " + listed
+                + " : nommez-la avec --colonne NOM ; le fichier est recopié tel quel");
+        state = State::Unread;
     }
 }
 
-// Writes the held cell, each number in it rewritten; at a line end, its CR
-// stays after it.
+// Writes the held cell, each number in it rewritten; at a line end, its CRs
+// stay after it. A cell Excel keeps as text, ="42123456", is read inside.
 void CsvReader::endCell(std::string &out, bool atLineEnd)
 {
     std::string_view text = cell;
-    const bool carriageReturn = atLineEnd && text.ends_with('\r');
-    if (carriageReturn)
+    std::size_t returns = 0;
+    while (atLineEnd && text.ends_with('\r')) {
         text.remove_suffix(1);
+        ++returns;
+    }
     std::string_view inner = text;
     const bool wholeQuotes = quoted && text.size() >= 2 && text.ends_with('"');
-    if (wholeQuotes) {
+    if (wholeQuotes)
         inner = text.substr(1, text.size() - 2);
-        out += '"';
+    // ="..." as is, or "=""...""" in quotes.
+    const std::string_view formulaQuote = wholeQuotes ? "\"\"" : "\"";
+    std::string_view before = wholeQuotes ? "\"" : "", after = before;
+    if (inner.starts_with('=') && inner.substr(1).starts_with(formulaQuote)
+        && inner.size() >= 1 + 2 * formulaQuote.size() && inner.ends_with(formulaQuote)) {
+        before = text.substr(0, before.size() + 1 + formulaQuote.size());
+        after = text.substr(text.size() - after.size() - formulaQuote.size());
+        inner = inner.substr(1 + formulaQuote.size(), inner.size() - 1 - 2 * formulaQuote.size());
     }
     if (!quoted || wholeQuotes) {
+        out += before;
         const bool several = inner.find(':') != inner.npos;
         for (std::size_t start = 0;;) {
             const std::size_t joint = several ? inner.find(numberJoint, start) : inner.npos;
@@ -325,13 +408,11 @@ void CsvReader::endCell(std::string &out, bool atLineEnd)
             out += numberJoint;
             start = joint + numberJoint.size();
         }
-        if (wholeQuotes)
-            out += '"';
+        out += after;
     } else {
         out += text; // text after the closing quote: not a cell to read
     }
-    if (carriageReturn)
-        out += '\r';
+    out.append(returns, '\r');
     cell.clear();
 }
 
@@ -341,13 +422,16 @@ void CsvReader::finish(std::string &out)
     case State::Header:
         out += header;
         if (headerQuoted)
-            problem(1, unclosed);
+            problem(line, unclosed);
         else if (!header.empty())
-            readHeader(withoutLineEnd(header));
+            headerRow(withoutLineEnd(header));
+        if (state == State::Header && rows > 0 && wanted.empty())
+            problem(line, "aucune colonne de téléphone : nommez-la avec --colonne NOM");
+        for (std::size_t k = 0; state == State::Header && k < wanted.size(); ++k)
+            problem(line, "pas de colonne « " + wanted[k] + " »");
         header.clear();
         break;
-    case State::Unreadable:
-        problem(1, unclosed);
+    case State::Unread:
         break;
     case State::Quoted:
     case State::TailQuoted:

@@ -8,8 +8,8 @@
 
 namespace rewriting {
 
-const std::vector<std::string_view> telephoneWords = {
-#include "telephone_words.inc"
+const std::vector<std::string_view> telephoneColumns = {
+#include "telephone_columns.inc"
 };
 
 const FormatFacts &factsOf(Format format)
@@ -28,6 +28,14 @@ Format formatOf(std::string_view fileName, std::string_view start)
                 return facts.format;
         }
     }
+    // In UTF-16, the ASCII of its first units is enough to tell.
+    std::string ascii;
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+        const std::size_t low = start[0] == '\xFF' ? 0 : 1;
+        for (std::size_t i = 2; i + 1 < start.size(); i += 2)
+            ascii += start[i + low];
+        start = ascii;
+    }
     if (start.starts_with(byteOrderMark))
         start.remove_prefix(byteOrderMark.size());
     start.remove_prefix(std::min(start.find_first_not_of(" \t\r\n"), start.size()));
@@ -42,13 +50,13 @@ std::unique_ptr<Reader> readerOf(Format format, std::vector<std::string> columns
 {
     switch (format) {
     case Format::VCard:
-        return vcardReader();
+        return utf16Aware(vcardReader());
     case Format::Csv:
-        return csvReader(std::move(columns));
+        return utf16Aware(csvReader(std::move(columns)));
     case Format::List:
         break;
     }
-    return listReader();
+    return utf16Aware(listReader());
 }
 
 } // namespace rewriting

@@ -15,17 +15,35 @@ std::string said(const Counts &counts)
 
 Verdict Reader::field(std::string_view text, std::string &out, std::size_t line)
 {
-    const Verdict verdict = rewriteField(text, out);
-    if (verdict == Verdict::Converted) {
-        ++counted.converted;
-    } else if (verdict == Verdict::NoRule) {
-        ++counted.reported;
-        reported.push_back({line,
-            "« " + std::string(trimmed(text)) + " » : aucune règle, laissé tel quel", false});
-    } else if (!trimmed(text).empty()) {
-        ++counted.left;
+    numbers.clear();
+    const Verdict verdict = rewriteField(text, out, &numbers);
+    for (const Number &number : numbers) {
+        const std::string written(number.written);
+        if (number.verdict == Verdict::Converted) {
+            ++counted.converted;
+            if (listing)
+                reported.push_back(
+                    {line, "« " + written + " » → « " + out.substr(number.at, number.size) + " »",
+                        false});
+        } else if (number.verdict == Verdict::NoRule) {
+            ++counted.reported;
+            reported.push_back({line, "« " + written + " » : aucune règle, laissé tel quel", false});
+        } else {
+            ++counted.left;
+        }
     }
+    if (numbers.empty() && !trimmed(text).empty())
+        ++counted.left;
     return verdict;
+}
+
+void Reader::takeFrom(Reader &inner)
+{
+    for (Report &report : inner.reported)
+        reported.push_back(std::move(report));
+    inner.reported.clear();
+    counted = inner.counted;
+    trouble = trouble || inner.trouble;
 }
 
 void Reader::problem(std::size_t line, std::string said)
@@ -34,12 +52,46 @@ void Reader::problem(std::size_t line, std::string said)
     trouble = true;
 }
 
+namespace {
+
+// The byte that ends the lines of a file, from its first line end: LF (as
+// LF, CRLF or CR CR LF), or CR alone, as old Macs wrote; 0 when it cannot
+// be told yet.
+char lineEndOf(std::string_view text)
+{
+    const std::size_t first = text.find_first_of("\r\n");
+    if (first == text.npos)
+        return 0;
+    const std::size_t after = text.find_first_not_of('\r', first);
+    if (after == text.npos)
+        return 0;
+    return text[after] == '\n' ? '\n' : '\r';
+}
+
+} // namespace
+
 void LineReader::feed(std::string_view piece, std::string &out)
+{
+    if (ending) {
+        split(piece, out);
+        return;
+    }
+    undecided.append(piece);
+    ending = lineEndOf(undecided);
+    if (!ending && undecided.size() <= longest)
+        return;
+    const std::string bytes = std::move(undecided);
+    undecided.clear();
+    ending = ending ? ending : '\n';
+    split(bytes, out);
+}
+
+void LineReader::split(std::string_view piece, std::string &out)
 {
     std::size_t kept = 0; // the bytes from here on go out as they came, lazily
     for (std::size_t at = 0; at < piece.size();) {
         const char *found
-            = static_cast<const char *>(std::memchr(piece.data() + at, '\n', piece.size() - at));
+            = static_cast<const char *>(std::memchr(piece.data() + at, ending, piece.size() - at));
         const std::size_t end = found ? std::size_t(found - piece.data()) + 1 : piece.size();
         if (passing) {
             passing = !found;
@@ -88,6 +140,12 @@ void LineReader::lineHeld(bool cut, std::string &out)
 
 void LineReader::finish(std::string &out)
 {
+    if (!ending) {
+        ending = '\n';
+        const std::string bytes = std::move(undecided);
+        undecided.clear();
+        split(bytes, out);
+    }
     if (!partial.empty() && !passing)
         lineHeld(false, out);
     passing = false;

@@ -12,6 +12,8 @@ namespace rewriting {
 std::unique_ptr<Reader> listReader();
 std::unique_ptr<Reader> vcardReader();
 std::unique_ptr<Reader> csvReader(std::vector<std::string> columns);
+// The reader, for a file in UTF-16 with its byte-order mark, or as it is.
+std::unique_ptr<Reader> utf16Aware(std::unique_ptr<Reader> inner);
 
 // A number is short: a field or a property much longer is no number, and is
 // copied through as it comes.

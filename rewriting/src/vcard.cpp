@@ -84,7 +84,7 @@ private:
             }
         }
         const std::string_view name = nameOf(text);
-        if (whole && sameLetters(name, "TEL")) {
+        if (whole && (sameLetters(name, "TEL") || sameLetters(name, "X-MS-TEL"))) {
             held = text;
             heldLine = lines;
             state = State::Tel;

@@ -30,7 +30,7 @@ inline constexpr std::array<FormatFacts, 3> formats{{
     {Format::VCard, "vCard", "--vcard", "carnet d'adresses vCard (2.1, 3.0, 4.0) : les TEL",
         {"vcf", "vcard"}, "text/vcard"},
     {Format::Csv,   "CSV",   "--csv",   "tableau CSV (virgule, point-virgule ou tabulation) : les\n"
-                                        "colonnes dont le nom dit un téléphone",
+                                        "colonnes de téléphones, sous l'un de ces noms :",
         {"csv", "tsv"},   "text/csv"},
     {Format::List,  "liste", "--liste", "un numéro par ligne",
         {"txt", ""},      "text/plain"},
@@ -43,9 +43,9 @@ const FormatFacts &factsOf(Format format);
 // CSV (or tab-separated) file, or else a list.
 Format formatOf(std::string_view fileName, std::string_view start);
 
-// The words that say a CSV column holds telephone numbers, as the user reads
-// them; a column is one when a word of its name begins so.
-extern const std::vector<std::string_view> telephoneWords;
+// The names of CSV columns that hold telephone numbers, as the user reads
+// them; case, accents, punctuation and numbers do not count.
+extern const std::vector<std::string_view> telephoneColumns;
 
 // A reader of the format. `columns`: the CSV columns to convert, by name;
 // none, those whose name says they hold telephone numbers.

@@ -51,13 +51,15 @@ public:
     const Counts &counts() const { return counted; }
     bool failed() const { return trouble; }
     // Whether each conversion is reported too, for a person to review.
-    void listConversions(bool on) { listing = on; }
+    virtual void listConversions(bool on) { listing = on; }
 
 protected:
     // One field through the rewriting, counted, and reported when no rule
     // converts it; a blank field is not counted.
     Verdict field(std::string_view text, std::string &out, std::size_t line);
     void problem(std::size_t line, std::string said);
+    // What a reader this one reads through has said and counted.
+    void takeFrom(Reader &inner);
 
 private:
     std::vector<Report> reported;
@@ -67,13 +69,17 @@ private:
     bool listing = false;
 };
 
-// A reader that takes a file a line at a time, its end (LF, or CRLF) kept.
+// A reader that takes a file a line at a time, its end kept: LF, CRLF, CR CR
+// LF, or CR alone, whichever the file's first line ends with.
 class LineReader : public Reader
 {
 public:
     void feed(std::string_view piece, std::string &out) final;
     void finish(std::string &out) final;
-    std::size_t held() const final { return partial.size() + heldByLines(); }
+    std::size_t held() const final
+    {
+        return undecided.size() + partial.size() + heldByLines();
+    }
 
 protected:
     // Lines longer than `longest` bytes are not read: they go through as
@@ -95,9 +101,12 @@ protected:
     std::size_t lines = 0;
 
 private:
+    void split(std::string_view piece, std::string &out);
     void lineHeld(bool cut, std::string &out);
 
     std::size_t longest;
+    char ending = 0;        // the byte that ends lines, once told
+    std::string undecided;  // the bytes read before it is told
     std::string partial;  // a line not yet whole
     std::string scratch;  // what a line read in place becomes
     bool passing = false; // in a line too long to read, copied as it comes
