@@ -70,6 +70,18 @@ FILE_CASES = [
     (["--csv", "--colonne", "cotisation", "@membres.tsv"], b"", "membres-cotisation.tsv",
      r"^convqvr: \S+:3: « 30 12 34 56 »", 0),
     (["--liste", "@numeros.txt"], b"", "numeros.txt", r"^convqvr: \S+:6: « 30 12 34 56 »", 0),
+    # Real exports' ways: CR CR LF, quoted-printable runs, X-MS-TEL, UTF-16,
+    # CR alone under sep= and a title, Excel's ="...", and no telephone at all.
+    (["--vcard", "@iphone.vcf"], b"", "iphone.vcf", r"^$", 0),
+    (["--vcard", "@outlook-2.1.vcf"], b"", "outlook-2.1.vcf", r"^$", 0),
+    (["--csv"], "@google-utf16.csv", "google-utf16.csv", r"^$", 0),
+    (["--csv", "--verbeux", "@amicale-mac.csv"], b"", "amicale-mac.csv",
+     r"^convqvr: \S+:4: « \(16\) 42 12 34 56 » → « 04 42 12 34 56 »\n.*:4: « 42123456 » → "
+     r"« 0442123456 »\n.*:5: « 52 12 34 56 » : aucune règle.*\n.*convertis 2, laissés tels quels 1", 0),
+    (["--csv", "@thunderbird.csv"], b"", "thunderbird.csv", r"^$", 0),
+    (["--csv", "@sans-telephone.csv"], b"", "sans-telephone.csv",
+     r"^convqvr: \S+:1: aucune colonne de téléphone parmi « Nom », « Courriel », « Ville » : "
+     r"nommez-la avec --colonne NOM", 1),
     (["--liste", "@absent.txt", "-"], b"42123456\n", b"0442123456\n", r"^convqvr: \S*absent\.txt : \S", 1),
     (["--csv"], b'Nom,Tel\n"Roux","42 12 34 56\n', b'Nom,Tel\n"Roux","42 12 34 56\n',
      r"^convqvr: -:2: guillemets jamais fermés", 1),

@@ -4,6 +4,7 @@
 #include <rewriting/formats.h>
 
 #include <conversion/convert.h>
+#include <conversion/utf8.h>
 
 #include <gtest/gtest.h>
 
@@ -199,10 +200,39 @@ std::string convertedInPieces(rewriting::Format format, std::string_view file, s
     return out;
 }
 
+// The text in UTF-16 with its mark, each byte that is not UTF-8 read as
+// Latin-1, as a Windows program would save it.
+std::string utf16(std::string_view bytes, bool bigEndian)
+{
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    std::u32string characters;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::u32string one;
+        if (conversion::decodeUtf8(bytes.substr(i, 2), one) && one.size() == 1) {
+            characters += one;
+            ++i;
+        } else if (conversion::decodeUtf8(bytes.substr(i, 3), one) && one.size() == 1) {
+            characters += one;
+            i += 2;
+        } else {
+            characters += char32_t(static_cast<unsigned char>(bytes[i]));
+        }
+    }
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : conversion::utf16(characters)) {
+        const char low = char(unit & 0xFF), high = char(unit >> 8);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
+
 } // namespace
 
-// Random lists, vCards and CSV files, fed in pieces of random sizes: the
-// fields are rewritten and nothing else; a second pass changes nothing.
+// Random lists, vCards and CSV files, with any line ends, in UTF-8 or UTF-16,
+// fed in pieces of random sizes: the fields are rewritten and nothing else;
+// a second pass changes nothing.
 TEST(Files, OnlyTheFieldsChangeAndASecondPassChangesNothing)
 {
     const std::vector<std::string> fields
@@ -213,7 +243,7 @@ TEST(Files, OnlyTheFieldsChangeAndASecondPassChangesNothing)
             "34\xA0"
             "56",
             "caf\xC3\xA9"};
-    const std::vector<std::string> ends = {"\n", "\r\n"};
+    const std::vector<std::string> ends = {"\n", "\r\n", "\r\r\n", "\r"};
     std::mt19937 random(20261209);
     const auto pick
         = [&random](const std::vector<std::string> &from) { return from[random() % from.size()]; };
@@ -251,6 +281,10 @@ TEST(Files, OnlyTheFieldsChangeAndASecondPassChangesNothing)
         for (auto [format, made] :
             {std::pair{rewriting::Format::List, &list}, std::pair{rewriting::Format::VCard, &vcard},
                 std::pair{rewriting::Format::Csv, &csv}}) {
+            if (round % 4 == 1) { // the same, in UTF-16
+                made->file = utf16(made->file, round % 8 == 1);
+                made->expected = utf16(made->expected, round % 8 == 1);
+            }
             const std::string once = convertedInPieces(format, made->file, random);
             ASSERT_EQ(once, made->expected) << "format " << int(format) << ", round " << round;
             ASSERT_EQ(convertedInPieces(format, once, random), once);

@@ -48,7 +48,8 @@ std::string usage()
                 }
                 line += (line.size() > 19 ? " " : "") + word;
             }
-            options += line + "\n                   (casse, accents, ponctuation et numéros à part)\n"
+            options += line
+                + "\n                   (casse, accents, ponctuation et numéros à part)\n"
                 + "  --colonne NOM    avec " + std::string(facts.option)
                 + ", la colonne NOM au lieu de celles-là ; se\n                   répète\n";
         }

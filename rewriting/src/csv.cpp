@@ -13,12 +13,14 @@ namespace rewriting {
 namespace {
 
 // A column's name as it is compared: lower-case ASCII letters, accents of
-// Latin-1 letters dropped (in UTF-8 or in a single-byte code page), words of
-// digits left out, anything else one blank between words.
+// Latin-1 letters dropped (in UTF-8, in Latin-1 or Windows-1252, or in the
+// Mac Roman of Excel for Mac's CSV), words of digits left out, anything else
+// one blank between words.
 std::string columnKey(std::string_view name)
 {
     static constexpr std::string_view latin1 = "aaaaaaaceeeeiiiidnooooo ouuuuyts"
                                                "aaaaaaaceeeeiiiidnooooo ouuuuyty";
+    static constexpr std::string_view macRoman = "aacenouaaaaaaceeeeiiiinooooouuuu";
     std::string plain;
     for (std::size_t i = 0; i < name.size(); ++i) {
         unsigned c = static_cast<unsigned char>(name[i]);
@@ -32,6 +34,8 @@ std::string columnKey(std::string_view name)
         }
         if (c >= 0xC0)
             plain += latin1[c - 0xC0];
+        else if (c >= 0x80 && c < 0xA0)
+            plain += macRoman[c - 0x80];
         else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
             plain += char(c);
         else
@@ -124,13 +128,13 @@ private:
 
     std::vector<std::string> wanted;
     State state = State::Header;
-    std::string header;        // the row being read above the data
-    bool headerQuoted = false; // its quotes are open
+    std::string header;           // the row being read above the data
+    bool headerQuoted = false;    // its quotes are open
     bool carriageReturns = false; // it ends in CRs, and what follows says how lines end
     bool rowEnded = false;
-    std::size_t rows = 0; // read above the data
-    char delimiter = 0;   // given by a sep= line, or found from the header
-    char lineEnd = 0;     // LF (LF, CRLF, CR CR LF), or CR as old Macs wrote
+    std::size_t rows = 0;          // read above the data
+    char delimiter = 0;            // given by a sep= line, or found from the header
+    char lineEnd = 0;              // LF (LF, CRLF, CR CR LF), or CR as old Macs wrote
     std::vector<std::string> seen; // the names of the widest row above the data
     std::vector<char> converted;   // by column, up to the last converted one
     std::size_t column = 0;
@@ -368,7 +372,8 @@ void CsvReader::headerRow(std::string_view row)
         std::string listed;
         for (const std::string &name : seen)
             listed += (listed.empty() ? "« " : ", « ") + name + " »";
-        problem(line - 1, "aucune colonne de téléphone parmi " + listed
+        problem(line - 1,
+            "aucune colonne de téléphone parmi " + listed
                 + " : nommez-la avec --colonne NOM ; le fichier est recopié tel quel");
         state = State::Unread;
     }

@@ -22,12 +22,12 @@ Verdict Reader::field(std::string_view text, std::string &out, std::size_t line)
         if (number.verdict == Verdict::Converted) {
             ++counted.converted;
             if (listing)
-                reported.push_back(
-                    {line, "« " + written + " » → « " + out.substr(number.at, number.size) + " »",
-                        false});
+                reported.push_back({line,
+                    "« " + written + " » → « " + out.substr(number.at, number.size) + " »", false});
         } else if (number.verdict == Verdict::NoRule) {
             ++counted.reported;
-            reported.push_back({line, "« " + written + " » : aucune règle, laissé tel quel", false});
+            reported.push_back(
+                {line, "« " + written + " » : aucune règle, laissé tel quel", false});
         } else {
             ++counted.left;
         }

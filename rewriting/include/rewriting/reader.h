@@ -76,10 +76,7 @@ class LineReader : public Reader
 public:
     void feed(std::string_view piece, std::string &out) final;
     void finish(std::string &out) final;
-    std::size_t held() const final
-    {
-        return undecided.size() + partial.size() + heldByLines();
-    }
+    std::size_t held() const final { return undecided.size() + partial.size() + heldByLines(); }
 
 protected:
     // Lines longer than `longest` bytes are not read: they go through as
@@ -105,11 +102,11 @@ private:
     void lineHeld(bool cut, std::string &out);
 
     std::size_t longest;
-    char ending = 0;        // the byte that ends lines, once told
-    std::string undecided;  // the bytes read before it is told
-    std::string partial;  // a line not yet whole
-    std::string scratch;  // what a line read in place becomes
-    bool passing = false; // in a line too long to read, copied as it comes
+    char ending = 0;       // the byte that ends lines, once told
+    std::string undecided; // the bytes read before it is told
+    std::string partial;   // a line not yet whole
+    std::string scratch;   // what a line read in place becomes
+    bool passing = false;  // in a line too long to read, copied as it comes
 };
 
 } // namespace rewriting
