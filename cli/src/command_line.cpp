@@ -88,8 +88,9 @@ signalé sur la sortie d'erreur, avec son fichier et sa ligne.
 
 Code de retour : 0 si tout va bien ; 1 si une ligne ou un argument n'est pas
 de l'UTF-8 valide (sa ligne reste vide), si un fichier ne peut pas être lu,
-si un CSV n'a pas la colonne demandée ou a des guillemets jamais fermés, ou
-si l'écriture échoue ; 2 pour une option inconnue ou mal employée.
+si un CSV n'a pas la colonne demandée, n'a aucune colonne de téléphone ou a
+des guillemets jamais fermés (il est alors recopié tel quel), ou si
+l'écriture échoue ; 2 pour une option inconnue ou mal employée.
 
 Exemples :
   convqvr 42123456 05123456

@@ -132,7 +132,7 @@ private:
             const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
             if (i + length > unwritten.size())
                 break;
-            char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+            char32_t c = length == 1 ? lead : char32_t(lead & (0x7Fu >> length));
             for (std::size_t k = 1; k < length; ++k)
                 c = (c << 6) | (static_cast<unsigned char>(unwritten[i + k]) & 0x3F);
             if (c >= 0x10000) {
