@@ -4,47 +4,51 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 namespace rewriting {
 
 inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
-// The length of the no-break space that starts `text` (U+00A0 or U+202F in
-// UTF-8, or 0xA0 alone in Latin-1 and Windows-1252), or 0.
+// The blanks around and between the groups of a number: a space, a tab, and
+// the no-break spaces (U+00A0 and U+202F in UTF-8, 0xA0 alone in Latin-1 and
+// Windows-1252), the last three what spreadsheets and phones put there.
+inline constexpr std::array<std::string_view, 5> blanks{" ", "\t", "\xC2\xA0", "\xE2\x80\xAF", "\xA0"};
+
+// The length of the no-break space that starts `text`, or 0.
 inline std::size_t noBreakSpace(std::string_view text)
 {
     if (text.empty() || static_cast<unsigned char>(text[0]) < 0xA0)
-        return 0;
-    if (text.starts_with("\xC2\xA0"))
-        return 2;
-    if (text.starts_with("\xE2\x80\xAF"))
-        return 3;
-    return text.starts_with('\xA0') ? 1 : 0;
+        return 0; // as most text goes
+    for (std::string_view blank : std::span(blanks).subspan(2)) {
+        if (text.starts_with(blank))
+            return blank.size();
+    }
+    return 0;
 }
 
-// A blank: a space, a tab or a no-break space; its length, or 0.
+// The blank that starts, or ends, `text`: its length, or 0.
 inline std::size_t blankAtStart(std::string_view text)
 {
-    if (!text.empty() && text[0] > ' ')
-        return 0; // as most fields start
-    return text.starts_with(' ') || text.starts_with('\t') ? 1 : noBreakSpace(text);
+    if (text.empty() || (text[0] > ' ' && static_cast<unsigned char>(text[0]) < 0x80))
+        return 0;
+    return text[0] == ' ' || text[0] == '\t' ? 1 : noBreakSpace(text);
 }
 
 inline std::size_t blankAtEnd(std::string_view text)
 {
-    if (!text.empty() && text.back() > ' ')
+    if (text.empty() || (text.back() > ' ' && static_cast<unsigned char>(text.back()) < 0x80))
         return 0;
-    if (text.ends_with(' ') || text.ends_with('\t'))
-        return 1;
-    if (text.ends_with("\xC2\xA0"))
-        return 2;
-    if (text.ends_with("\xE2\x80\xAF"))
-        return 3;
-    return text.ends_with('\xA0') ? 1 : 0;
+    for (std::string_view blank : blanks) {
+        if (text.ends_with(blank))
+            return blank.size();
+    }
+    return 0;
 }
 
 // The text without the blanks around it.
