@@ -395,10 +395,18 @@ bool quickly(std::string_view field, std::string &out, Verdict &verdict)
         out += field;
         return true;
     }
-    Composed composed;
-    composed += found.prefix;
-    writePairs(found, {&field[2], separator ? 1u : 0u}, composed);
-    out += composed.text();
+    // At most 0800, then three pairs each after a separator: 13 bytes.
+    std::array<char, 16> made;
+    std::size_t size = 0;
+    for (char c : found.prefix)
+        made[size++] = c;
+    for (std::size_t k = 0; k + 1 < found.digits.size(); k += 2) {
+        if (separator)
+            made[size++] = separator;
+        made[size++] = found.digits[k];
+        made[size++] = found.digits[k + 1];
+    }
+    out.append(made.data(), size);
     return true;
 }
 

@@ -18,16 +18,15 @@ Verdict Reader::field(std::string_view text, std::string &out, std::size_t line)
     numbers.clear();
     const Verdict verdict = rewriteField(text, out, &numbers);
     for (const Number &number : numbers) {
-        const std::string written(number.written);
+        const auto quoted = [&number] { return "« " + std::string(number.written) + " »"; };
         if (number.verdict == Verdict::Converted) {
             ++counted.converted;
             if (listing)
-                reported.push_back({line,
-                    "« " + written + " » → « " + out.substr(number.at, number.size) + " »", false});
+                reported.push_back(
+                    {line, quoted() + " → « " + out.substr(number.at, number.size) + " »", false});
         } else if (number.verdict == Verdict::NoRule) {
             ++counted.reported;
-            reported.push_back(
-                {line, "« " + written + " » : aucune règle, laissé tel quel", false});
+            reported.push_back({line, quoted() + " : aucune règle, laissé tel quel", false});
         } else {
             ++counted.left;
         }
