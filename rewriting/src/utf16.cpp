@@ -75,7 +75,7 @@ private:
         for (; i + 2 <= carried.size(); i += 2) {
             const auto a = static_cast<unsigned char>(carried[i]);
             const auto b = static_cast<unsigned char>(carried[i + 1]);
-            const char32_t unit = state == State::LittleEndian ? a | b << 8 : b | a << 8;
+            const auto unit = char32_t(state == State::LittleEndian ? a | b << 8 : b | a << 8);
             if (high && unit >= 0xDC00 && unit <= 0xDFFF) {
                 append(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
                 high = 0;
