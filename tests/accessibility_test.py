@@ -13,7 +13,7 @@ import pyatspi
 
 from atspi_session import announcements, check_announced, pump, texts, wait_for_window, walk
 from form_sheet import PLACES, TITLE, centre
-from scenario import check, end, failures, play, steps
+from scenario import check, end, failures, play, run, steps
 
 
 def main(program):
@@ -32,10 +32,10 @@ def main(program):
         box, result, read = texts(window)
         check(read() == ("", ""), "the box and the result are empty at start")
 
-        window_id = subprocess.run(["xdotool", "search", "--sync", "--name", f"^{TITLE}$"],
+        window_id = run(["xdotool", "search", "--sync", "--name", f"^{TITLE}$"],
                                    capture_output=True, text=True, check=True).stdout.split()[0]
-        subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True)
-        xdotool = lambda *words: subprocess.run(["xdotool", *words], check=True)
+        run(["xdotool", "windowfocus", "--sync", window_id], check=True)
+        xdotool = lambda *words: run(["xdotool", *words], check=True)
         click = lambda name, button="1": xdotool(
             "mousemove", "--window", window_id, *map(str, centre(PLACES, name)), "click", button)
 
@@ -47,7 +47,7 @@ def main(program):
             elif action == "click":
                 click(argument)
             elif action == "paste":
-                subprocess.run(["xclip", "-selection", "clipboard"], input=argument.encode(), check=True)
+                run(["xclip", "-selection", "clipboard"], input=argument.encode(), check=True)
                 xdotool("key", "ctrl+v")
             elif action == "copy" and argument != "qvr":  # from the keyboard
                 xdotool("key", argument)
@@ -55,7 +55,7 @@ def main(program):
                 # The menu is a window of the program's own: once it shows,
                 # its one entry is chosen from the keyboard.
                 click(argument, "3")
-                shown = lambda: len(subprocess.run(
+                shown = lambda: len(run(
                     ["xdotool", "search", "--onlyvisible", "--pid", str(process.pid)],
                     capture_output=True, text=True).stdout.split()) > 1
                 if not pump(5, shown):
@@ -64,7 +64,7 @@ def main(program):
             elif action == "quit":  # as a screen reader's user presses it
                 buttons[0].queryAction().doAction(0)
 
-        clipboard = lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"],
+        clipboard = lambda: run(["xclip", "-o", "-selection", "clipboard"],
                                            capture_output=True, text=True).stdout
         play(do, read, clipboard, process.poll, pump)
         check_announced(count, result, list(steps()))

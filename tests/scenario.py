@@ -1,6 +1,7 @@
 """The shared session (scenario.txt) and the loop that plays it: a driver
 gives what each action does on its platform and how it reads the window."""
 import os
+import subprocess
 import time
 
 failures = []
@@ -11,6 +12,16 @@ def check(condition, what):
     if not condition:
         failures.append(what)
     return condition
+
+
+def run(command, timeout=60, **options):
+    """subprocess.run with a bound: a helper that never answers (xclip while
+    Wine holds the clipboard, say) fails its step with a message rather than
+    hold the test to its limit."""
+    try:
+        return subprocess.run(command, timeout=timeout, **options)
+    except subprocess.TimeoutExpired as error:
+        raise RuntimeError(f"{command[0]} gave no answer in {timeout} s") from error
 
 
 def end(*processes):

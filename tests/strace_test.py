@@ -13,7 +13,7 @@ import sys
 import tempfile
 
 from form_sheet import PLACES, TITLE, centre
-from scenario import end
+from scenario import end, run
 
 WRITE_FLAGS = ("O_WRONLY", "O_RDWR", "O_CREAT", "O_TRUNC", "O_APPEND")
 
@@ -31,7 +31,7 @@ def main(program):
          "-e", "trace=socket,connect,open,openat,openat2,creat,clone,clone3,fork,vfork,execve",
          program], env=env)
     try:
-        found = subprocess.run(["xdotool", "search", "--sync", "--name", "^" + TITLE + "$",
+        found = run(["xdotool", "search", "--sync", "--name", "^" + TITLE + "$",
                                 "windowfocus", "--sync"], timeout=60)
     except subprocess.TimeoutExpired:
         found = None
@@ -40,11 +40,11 @@ def main(program):
         print(f"FAIL  no window titled '{TITLE}' showed within 60 s")
         return 1
     try:
-        subprocess.run(["xdotool", "type", "--delay", "30", "42123456"], check=True)
-        window = subprocess.run(["xdotool", "search", "--name", "^" + TITLE + "$"],
+        run(["xdotool", "type", "--delay", "30", "42123456"], check=True)
+        window = run(["xdotool", "search", "--name", "^" + TITLE + "$"],
                                 capture_output=True, text=True, check=True).stdout.split()[0]
         quitter = map(str, centre(PLACES, "Quitter"))
-        subprocess.run(["xdotool", "mousemove", "--window", window, *quitter, "click", "1"],
+        run(["xdotool", "mousemove", "--window", window, *quitter, "click", "1"],
                        check=True)
         status = process.wait(timeout=30)
     finally:

@@ -15,13 +15,13 @@ import time
 
 from atspi_session import announcements, check_announced, pump, texts, wait_for_window
 from form_sheet import PLACES, TITLE, centre
-from scenario import check, end, failures, play, steps
+from scenario import check, end, failures, play, run, steps
 
 WIDTH, HEIGHT = 640, 480
 
 
 def tree(env):
-    return json.loads(subprocess.run(["swaymsg", "-t", "get_tree"], env=env, check=True,
+    return json.loads(run(["swaymsg", "-t", "get_tree"], env=env, check=True,
                                      capture_output=True, text=True).stdout)
 
 
@@ -110,7 +110,7 @@ def main(program, helper, work):
             elif action in ("click", "quit"):
                 click(argument)
             elif action == "paste":
-                subprocess.run(["wl-copy", argument], env=env, check=True, stderr=subprocess.DEVNULL)
+                run(["wl-copy", argument], env=env, check=True, stderr=subprocess.DEVNULL)
                 send("key v ctrl")
             elif action == "copy" and argument != "qvr":  # ctrl+KEY, from the keyboard
                 send(f"key {argument.split('+')[1]} ctrl")
@@ -118,7 +118,7 @@ def main(program, helper, work):
                 # sway lists no popups: the menu's one entry is chosen from the
                 # keyboard until the clipboard shows it was. Keys that reach
                 # the box meanwhile change nothing (Down, and Return refused).
-                subprocess.run(["grim", os.path.join(work, "wayland.png")], env=env, check=True)
+                run(["grim", os.path.join(work, "wayland.png")], env=env, check=True)
                 for _ in range(10):
                     click(argument, "right")
                     send("key Down")
@@ -126,7 +126,7 @@ def main(program, helper, work):
                     if pump(1, lambda: clipboard() == read()[1]):
                         break
 
-        clipboard = lambda: subprocess.run(["wl-paste", "--no-newline"], env=env,
+        clipboard = lambda: run(["wl-paste", "--no-newline"], env=env,
                                            capture_output=True, text=True).stdout
         play(do, read, clipboard, process.poll, pump)
         check_announced(count, result, list(steps()))

@@ -17,7 +17,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from scenario import check, failures  # noqa: E402
+from scenario import check, failures, run  # noqa: E402
 import program_test  # noqa: E402
 
 UPGRADE_CODE = "{5C1F7A2E-3B9D-4E0A-9F6B-2D8C4A1E7B30}"
@@ -27,7 +27,7 @@ FILES = ["LISEZMOI.txt", "convqvr.com", "convqvr.exe"]
 
 
 def msiinfo(*words):
-    return subprocess.run(["msiinfo", *words], capture_output=True, text=True, check=True).stdout
+    return run(["msiinfo", *words], capture_output=True, text=True, check=True).stdout
 
 
 def windows_path(path):
@@ -57,12 +57,12 @@ def main(package, later, probe, prefix, objdump):
     wine = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine.sh"), f"{prefix}-96", "96"]
     root = f"{prefix}-96"
 
-    def run(*words, given=None):
+    def in_wine(*words, given=None):
         # Into a file, not a pipe: programs that Wine starts meanwhile would
         # hold a pipe open.
         with tempfile.TemporaryFile() as out:
-            done = subprocess.run(wine + list(words), input=given, stdout=out,
-                                  stderr=subprocess.DEVNULL, timeout=300)
+            done = run(wine + list(words), input=given, stdout=out, stderr=subprocess.DEVNULL,
+                       timeout=300)
             out.seek(0)
             return done.returncode, out.read().decode("utf-8", "replace").replace("\r", "")
 
@@ -70,7 +70,7 @@ def main(package, later, probe, prefix, objdump):
         """The list of installed programs, as its .reg export tells it."""
         with tempfile.TemporaryDirectory() as scratch:
             exported = os.path.join(scratch, "uninstall.reg")
-            run("reg", "export", UNINSTALL, windows_path(exported), "/y")
+            in_wine("reg", "export", UNINSTALL, windows_path(exported), "/y")
             with open(exported, "rb") as reg:
                 text = reg.read().decode("utf-16")
         found = []
@@ -81,7 +81,7 @@ def main(package, later, probe, prefix, objdump):
         return found
 
     def path_now():
-        return run("reg", "query", ENVIRONMENT, "/v", "PATH")[1].split("REG_EXPAND_SZ")[-1].strip()
+        return in_wine("reg", "query", ENVIRONMENT, "/v", "PATH")[1].split("REG_EXPAND_SZ")[-1].strip()
 
     def shortcuts():
         # The Start menu of all users, or, as Wine has it, of the one user.
@@ -91,9 +91,9 @@ def main(package, later, probe, prefix, objdump):
             menu, "Microsoft", "Windows", "Start Menu", "Programs", "Conversion QVR.lnk"))]
 
     folder = os.path.join(root, "drive_c", "Program Files", "Conversion QVR")
-    run("cmd", "/c", "ver")  # the prefix, made before anything is installed
+    in_wine("cmd", "/c", "ver")  # the prefix, made before anything is installed
     path_before = path_now()
-    status, _ = run("msiexec", "/i", windows_path(package), "/qn")
+    status, _ = in_wine("msiexec", "/i", windows_path(package), "/qn")
     check(status == 0, f"msiexec /i installs: status {status}")
     check(os.path.isdir(folder) and sorted(os.listdir(folder)) == FILES,
           f"the programs and their text in Program Files: {os.path.isdir(folder) and os.listdir(folder)}")
@@ -104,28 +104,28 @@ def main(package, later, probe, prefix, objdump):
           and found[0].get("HelpLink") == "https://convqvr.fr/"
           and found[0].get("Comments", "").startswith("Conversion des num\u00e9ros"),
           f"the entry in the list of installed programs: {found}")
-    status, out = run("cmd", "/c", "cd /d C:\\ && convqvr 42123456")
+    status, out = in_wine("cmd", "/c", "cd /d C:\\ && convqvr 42123456")
     check(out == "04.42.12.34.56\n", f"a new cmd finds convqvr through the PATH: {out!r}")
-    status, out = run("cmd", "/c", "convqvr --vcard", given=b"TEL:42 12 34 56\r\n")
+    status, out = in_wine("cmd", "/c", "convqvr --vcard", given=b"TEL:42 12 34 56\r\n")
     check(out == "TEL:04 42 12 34 56\n", f"and convqvr --vcard: {out!r}")
 
     program_test.main(os.path.join(folder, "convqvr.exe"), probe, prefix, "96", objdump)
 
-    status, _ = run("msiexec", "/i", windows_path(later), "/qn")
+    status, _ = in_wine("msiexec", "/i", windows_path(later), "/qn")
     found = entries()
     check(status == 0 and [e.get("DisplayVersion") for e in found] == [versions[1]]
           and sorted(os.listdir(folder)) == FILES and path_now().count("Conversion QVR") == 1,
           f"a later version replaces it in place: status {status}, {found}")
 
-    status, _ = run("msiexec", "/x", windows_path(later), "/qn")
+    status, _ = in_wine("msiexec", "/x", windows_path(later), "/qn")
     check(status == 0, f"msiexec /x removes it: status {status}")
     check(not os.path.exists(folder) and not shortcuts(), "no file, folder or shortcut is left")
     check(path_now() == path_before, f"the PATH is as it was: {path_now()!r}")
     check(entries() == [], "no entry is left in the list of installed programs")
     # The registry as Wine keeps it on disk, once its server has written it.
     server = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
-    subprocess.run([server, "-k"], env=dict(os.environ, WINEPREFIX=root))
-    subprocess.run([server, "-w"], env=dict(os.environ, WINEPREFIX=root))
+    run([server, "-k"], env=dict(os.environ, WINEPREFIX=root), timeout=120)
+    run([server, "-w"], env=dict(os.environ, WINEPREFIX=root), timeout=120)
     left = []
     for name in ("system.reg", "user.reg"):
         with open(os.path.join(root, name), encoding="utf-8", errors="replace") as reg:

@@ -18,7 +18,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from form_sheet import centre, parse  # noqa: E402
-from scenario import check, end, failures, play, wait  # noqa: E402
+from scenario import check, end, failures, play, run, wait  # noqa: E402
 
 # The form's pixels at 96 dpi: the layout's own expected values.
 LAYOUT = {"Label1": (16, 8, 121, 17), "nhc": (24, 24, 81, 24), "Label2": (16, 56, 177, 25),
@@ -37,18 +37,17 @@ OriginalFilename=convqvr.exe
 def main(program, probe_program, prefix, dpi, objdump):
     dpi = int(dpi)
     wine = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine.sh"), f"{prefix}-{dpi}", str(dpi)]
-    def run(*words):
+    def in_wine(*words):
         # Into a file, not a pipe: helpers that Wine starts meanwhile would
         # hold a pipe open long after the probe is done.
         with tempfile.TemporaryFile() as out:
-            done = subprocess.run(wine + [probe_program, *words], stdout=out,
-                                  stderr=subprocess.DEVNULL, timeout=60)
+            done = run(wine + [probe_program, *words], stdout=out, stderr=subprocess.DEVNULL)
             out.seek(0)
             done.stdout = out.read().decode().replace("\r", "")
         return done
 
-    probe = lambda *words: run(*words).stdout
-    dlls = sorted(line.split()[-1].upper() for line in subprocess.run(
+    probe = lambda *words: in_wine(*words).stdout
+    dlls = sorted(line.split()[-1].upper() for line in run(
         [objdump, "-p", program], capture_output=True, text=True).stdout.splitlines() if "DLL Name:" in line)
     check(dlls == ["COMCTL32.DLL", "GDI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL"],
           f"only Windows' own DLLs: {dlls}")
@@ -65,7 +64,7 @@ def main(program, probe_program, prefix, dpi, objdump):
 
     process = subprocess.Popen(wine + [program])
     try:
-        if not check(run("wait").returncode == 0, f"a window titled '{title}' shows"):
+        if not check(in_wine("wait").returncode == 0, f"a window titled '{title}' shows"):
             return
         # Where each control stands at this density: scaled and rounded as MulDiv does.
         scale = lambda pixels: (pixels * dpi + 48) // 96
@@ -75,9 +74,9 @@ def main(program, probe_program, prefix, dpi, objdump):
         want = {name: tuple(map(scale, place)) for name, place in LAYOUT.items()}
         want["client"] = (scale(210), scale(161))
         check(got == want, f"the layout at {dpi} dpi: {got}")
-        window = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], capture_output=True,
+        window = run(["xdotool", "search", "--name", f"^{title}$"], capture_output=True,
                                 text=True, check=True).stdout.split()[0]
-        xdotool = lambda *words: subprocess.run(["xdotool", *words], check=True)
+        xdotool = lambda *words: run(["xdotool", *words], check=True)
         xdotool("windowfocus", window)
 
         def click(name, button="1"):
@@ -86,7 +85,7 @@ def main(program, probe_program, prefix, dpi, objdump):
 
         def menu(name, downs):
             click(name, "3")
-            if run("menu").returncode:
+            if in_wine("menu").returncode:
                 raise RuntimeError(f"the menu of {name} did not show")
             xdotool("key", *["Down"] * downs, "Return")
 
@@ -98,7 +97,7 @@ def main(program, probe_program, prefix, dpi, objdump):
             elif action in ("click", "quit"):
                 click(argument)
             elif action == "paste":
-                subprocess.run(["xclip", "-selection", "clipboard"], input=argument.encode(), check=True)
+                run(["xclip", "-selection", "clipboard"], input=argument.encode(), check=True)
                 # A menu that takes the keys before it is ready is opened
                 # again; keys that reach the box meanwhile change nothing.
                 for _ in range(3):
@@ -118,7 +117,7 @@ def main(program, probe_program, prefix, dpi, objdump):
             wait(10, lambda: process.poll() is not None)
             check(process.poll() == 0, f"Quitter ends the program with status {process.poll()}")
             return
-        clipboard = lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"],
+        clipboard = lambda: run(["xclip", "-o", "-selection", "clipboard"],
                                            capture_output=True, text=True).stdout
         play(do, read, clipboard, process.poll)
     finally:
