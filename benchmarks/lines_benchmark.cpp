@@ -190,11 +190,11 @@ int main(int argc, char *argv[])
                 size, kind.unit, ms, ms / floorMs, floorMs, kind.goal);
             std::remove(input.c_str());
         }
-        std::printf("row: %s, peak memory | %s MiB | no growth\n", kind.name,
+        std::printf("row: %s, peak memory | %s | no growth\n", kind.name,
             [&] {
                 std::string said;
                 for (std::size_t k = 0; k < peakAt.size(); ++k)
-                    said += (k ? ", " : "") + std::to_string(peakAt[k]).substr(0, 4) + " at "
+                    said += (k ? ", " : "") + std::to_string(peakAt[k]).substr(0, 4) + " MiB at "
                         + std::to_string(kind.sizes[k]);
                 return said;
             }()

@@ -101,12 +101,17 @@ void LineReader::split(std::string_view piece, std::string &out)
                 start += byteOrderMark.size();
             const std::string_view text = piece.substr(start, end - start);
             ++lines;
-            scratch.clear();
             const bool whole = text.size() <= longest;
-            const bool asItCame = line(text, whole, scratch) || !whole;
-            if (!scratch.empty() || !asItCame) {
-                out.append(piece.substr(kept, start - kept)).append(scratch);
-                kept = asItCame ? start : end;
+            if (kept == start) {
+                // Nothing waits to be copied: what the line writes goes out at once.
+                kept = line(text, whole, out) || !whole ? start : end;
+            } else {
+                scratch.clear();
+                const bool asItCame = line(text, whole, scratch) || !whole;
+                if (!scratch.empty() || !asItCame) {
+                    out.append(piece.substr(kept, start - kept)).append(scratch);
+                    kept = asItCame ? start : end;
+                }
             }
         } else {
             // A line that runs over the piece's end: held, then read from there.
