@@ -135,6 +135,7 @@ TEST(Field, WrittenFormsTheirStylesAndWhatIsLeftAlone)
         {"+33 1 45 67 89 01", N, "", U""},
         {"+33 (0)1 45 67 89 01", N, "", U""},
         {std::string(24, '3') + " (1) 45.67.89.01", U, "", U""}, // too many digits
+        {"19" + std::string(300, ' ') + "44 20 7946 0958", U, "", U""}, // too long
         {"Jean Dupont", U, "", U""},
         {"jean@exemple.fr", U, "", U""},
         {"", U, "", U""},

@@ -20,6 +20,7 @@ bool isDigit(char c)
 // A number is short: anything longer is not one.
 constexpr std::size_t mostDigits = 24;
 constexpr std::size_t mostGroups = 12;
+constexpr std::size_t longest = 64; // bytes, blanks and all
 
 // A run of digits, or digits in brackets, as (1), (16) or (16-1): one group of
 // a written number.
@@ -122,7 +123,7 @@ std::size_t read(std::string_view text, Written &w)
         } else {
             break;
         }
-        if (w.groupCount == mostGroups)
+        if (w.groupCount == mostGroups || i > longest)
             return 0;
         group.end = i;
         group.count = w.digitCount - group.first;
@@ -258,11 +259,11 @@ Verdict converted(std::string_view number, conversion::Found<char> &found)
     return found.whole() ? Verdict::Converted : Verdict::Unchanged;
 }
 
-// The new number, written piece by piece where a number written by people
-// always fits.
+// The new number, written piece by piece where a number written by people,
+// at most `longest` bytes, always fits.
 struct Composed
 {
-    std::array<char, 256> bytes;
+    std::array<char, 2 * longest> bytes;
     std::size_t size = 0;
     void operator+=(std::string_view piece)
     {
