@@ -69,7 +69,7 @@ void checkFile(const std::uint8_t *data, std::size_t size)
     if (size == 0)
         return;
     const std::size_t kinds = rewriting::formats.size();
-    const auto format = rewriting::formats[data[0] % kinds].format;
+    const auto format = rewriting::Format(data[0] % kinds);
     const std::size_t piece = data[0] / kinds % 16 + 1;
     const std::string_view file(reinterpret_cast<const char *>(data) + 1, size - 1);
     const std::string once = rewritten(format, file, file.size() + 1);

@@ -10,7 +10,7 @@ rm -rf "$work"
 mkdir -p "$work/corpus"
 cp "$corpus"/* "$work/corpus/"
 start=$(date +%s.%N)
-"$fuzzer" -runs="$runs" -max_len=64 -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus" 2>"$work/log" || {
+"$fuzzer" -runs="$runs" -max_len=256 -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus" 2>"$work/log" || {
     tail -n 40 "$work/log"
     exit 1
 }

@@ -6,6 +6,8 @@
 //                           then the client's origin on the screen
 //   probe version FILE      the version block of FILE
 //   probe clip TEXT         puts TEXT on the clipboard
+//   probe clipboard         the clipboard's text, read as Windows programs
+//                           read it (xclip may wait for ever on Wine)
 //   probe menu              until a popup menu is shown (20 s at most)
 //   probe form              the form's declaration, as the Linux drivers read it
 // Prints UTF-8; exits 1 when the window or the answer is missing.
@@ -113,6 +115,20 @@ int clip(const std::wstring &text)
     return set ? 0 : 1;
 }
 
+int clipboard()
+{
+    if (!OpenClipboard(nullptr))
+        return 1;
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t *>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    std::fputs(utf8(text).c_str(), stdout);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t *argv[])
@@ -129,6 +145,8 @@ int wmain(int argc, wchar_t *argv[])
         return version(argv[2]);
     if (command == L"clip" && argc > 2)
         return clip(argv[2]);
+    if (command == L"clipboard")
+        return clipboard();
     if (command == L"form") {
         printFormSheet();
         return 0;

@@ -3,8 +3,9 @@
 density: what it imports, its size and header, its version block, where each
 control stands, Quitter, and at 96 dpi the session every platform plays:
 real X keystrokes and clicks (xdotool), the box and the result read back
-after every step by the probe, a Windows program. Wine's clipboard is the X
-clipboard, which xclip sets and reads. A paste is also made through the
+after every step by the probe, a Windows program, which also sets and reads
+the clipboard as Windows programs do (xclip, asking Wine through X, may wait
+for ever). A paste is also made through the
 box's own menu, its entry found by its place, not its words: Windows lays
 out an edit box's menu as Undo, then Cut, Copy, Paste.
 
@@ -97,7 +98,7 @@ def main(program, probe_program, prefix, dpi, objdump):
             elif action in ("click", "quit"):
                 click(argument)
             elif action == "paste":
-                run(["xclip", "-selection", "clipboard"], input=argument.encode(), check=True)
+                check(in_wine("clip", argument).returncode == 0, f"{argument} is on the clipboard")
                 # A menu that takes the keys before it is ready is opened
                 # again; keys that reach the box meanwhile change nothing.
                 for _ in range(3):
@@ -117,8 +118,7 @@ def main(program, probe_program, prefix, dpi, objdump):
             wait(10, lambda: process.poll() is not None)
             check(process.poll() == 0, f"Quitter ends the program with status {process.poll()}")
             return
-        clipboard = lambda: run(["xclip", "-o", "-selection", "clipboard"],
-                                           capture_output=True, text=True).stdout
+        clipboard = lambda: in_wine("clipboard").stdout
         play(do, read, clipboard, process.poll)
     finally:
         end(process)
