@@ -136,6 +136,7 @@ TEST(Field, WrittenFormsTheirStylesAndWhatIsLeftAlone)
         {"+33 (0)1 45 67 89 01", N, "", U""},
         {std::string(24, '3') + " (1) 45.67.89.01", U, "", U""}, // too many digits
         {"19" + std::string(300, ' ') + "44 20 7946 0958", U, "", U""}, // too long
+        {"42 12 34 56/(52 12 34 56", C, "04 42 12 34 56/(52 12 34 56", U""}, // a bracket not closed
         {"Jean Dupont", U, "", U""},
         {"jean@exemple.fr", U, "", U""},
         {"", U, "", U""},

@@ -116,8 +116,10 @@ std::size_t read(std::string_view text, Written &w)
                     return 0;
                 j += read;
             }
-            if (j == text.size() || text[j] != ')')
+            if (j == text.size() || text[j] != ')') {
+                w.digitCount = group.first; // no bracket: the number ends before it
                 break;
+            }
             i = j + 1;
             group.bracket = true;
         } else {
@@ -331,7 +333,7 @@ Verdict rewriteCore(const Written &w, Composed &out)
             for (char c : paris)
                 number[size++] = c;
         }
-        for (char c : w.digitText(first))
+        for (char c : w.digitText(first, 8))
             number[size++] = c;
         conversion::Found<char> found;
         const Verdict verdict = converted({number.data(), size}, found);
