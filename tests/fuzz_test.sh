@@ -5,7 +5,7 @@ set -euo pipefail
 fuzzer=$1
 corpus=$2
 work=$3
-runs=${4:-1000000}
+runs=${4:-600000}
 rm -rf "$work"
 mkdir -p "$work/corpus"
 cp "$corpus"/* "$work/corpus/"
