@@ -18,7 +18,16 @@ int filterKey(int keyAscii, std::size_t length)
 
 std::size_t characterCount(std::u16string_view text)
 {
-    return conversion::characters(text).size();
+    // Counted in place, as it is on every keystroke: a surrogate pair is one.
+    std::size_t count = text.size();
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] >= 0xD800 && text[i] <= 0xDBFF && text[i + 1] >= 0xDC00
+            && text[i + 1] <= 0xDFFF) {
+            --count;
+            ++i;
+        }
+    }
+    return count;
 }
 
 std::u16string convertText(std::u16string_view text)

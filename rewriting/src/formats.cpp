@@ -48,15 +48,18 @@ Format formatOf(std::string_view fileName, std::string_view start)
 
 std::unique_ptr<Reader> readerOf(Format format, std::vector<std::string> columns)
 {
-    switch (format) {
-    case Format::VCard:
-        return utf16Aware(vcardReader());
-    case Format::Csv:
-        return utf16Aware(csvReader(std::move(columns)));
-    case Format::List:
-        break;
-    }
-    return utf16Aware(listReader());
+    const auto reader = [&]() -> std::unique_ptr<Reader> {
+        switch (format) {
+        case Format::VCard:
+            return vcardReader();
+        case Format::Csv:
+            return csvReader(std::move(columns));
+        case Format::List:
+            break;
+        }
+        return listReader();
+    };
+    return utf16Aware(reader());
 }
 
 } // namespace rewriting
