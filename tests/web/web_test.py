@@ -262,7 +262,8 @@ def address_books(driver, url, work):
         link.click()
         got = os.path.join(downloads, converted)
         same = lambda: filecmp.cmp(got, os.path.join(FILES, "expected", name), shallow=False)
-        check(wait(10, lambda: os.path.exists(got)) and same(),
+        # The browser may show the file before it has written all of it.
+        check(wait(10, lambda: os.path.exists(got) and same()),
               f"{converted} as the command line writes it")
 
 
