@@ -50,8 +50,9 @@ std::string usage()
             }
             options += line
                 + "\n                   (casse, accents, ponctuation et numéros à part)\n"
-                + "  --colonne NOM    avec " + std::string(facts.option)
-                + ", la colonne NOM au lieu de celles-là ; se\n                   répète\n";
+                + "  --colonne NOM    avec " + std::string(facts.option) + " ou "
+                + std::string(rewriting::factsOf(Format::Workbook).option)
+                + ", la colonne NOM au lieu de celles-là ;\n                   se répète\n";
         }
     }
     return R"(Usage : convqvr [NUMÉRO]...
@@ -86,17 +87,24 @@ reste est recopié octet pour octet. Le fichier lu n'est jamais modifié.
 Un numéro à 8 chiffres qu'aucune règle ne convertit est laissé tel quel et
 signalé sur la sortie d'erreur, avec son fichier et sa ligne.
 
+Un classeur est lu en entier avant que rien n'en soit écrit : abîmé,
+protégé par un mot de passe, ancien .xls ou autre chose qu'un classeur, il
+est signalé et rien n'est écrit. Une cellule convertie devient du texte.
+
 Code de retour : 0 si tout va bien ; 1 si une ligne ou un argument n'est pas
 de l'UTF-8 valide (sa ligne reste vide), si un fichier ne peut pas être lu,
-si un CSV n'a pas la colonne demandée, n'a aucune colonne de téléphone ou a
-des guillemets jamais fermés (il est alors recopié tel quel), ou si
-l'écriture échoue ; 2 pour une option inconnue ou mal employée.
+si un CSV ou un classeur n'a pas la colonne demandée ou n'a aucune colonne
+de téléphone (il est alors recopié tel quel), si un CSV a des guillemets
+jamais fermés, si un classeur ne peut pas être lu, ou si l'écriture échoue ;
+2 pour une option inconnue ou mal employée, ou pour un classeur écrit sur un
+terminal.
 
 Exemples :
   convqvr 42123456 05123456
   convqvr "42 12 34 56" "(1) 45.67.89.01"
   convqvr --vcard carnet.vcf > carnet-10.vcf
   convqvr --csv --colonne Portable membres.csv > membres-10.csv
+  convqvr --tableur membres.xlsx > membres-10.xlsx
   convqvr --liste < numeros.txt
 )";
 }
@@ -216,8 +224,9 @@ public:
     bool standardInput()
     {
         ShownLines lines(end);
-        return streamed(
-            lines, "-", [](std::size_t line) { return "ligne " + std::to_string(line) + " : "; });
+        return streamed(lines, "-", [](const rewriting::Report &report) {
+            return "ligne " + std::to_string(report.line) + " : ";
+        });
     }
 
     // A whole file, its old numbers converted, written as it is read; "-"
@@ -227,8 +236,11 @@ public:
         const std::string file(name.text);
         const auto reader = rewriting::readerOf(*settings.format, settings.columns);
         reader->listConversions(settings.verbose);
-        const bool writing = streamed(*reader, name.text,
-            [&](std::size_t line) { return file + ":" + std::to_string(line) + ": "; });
+        const bool writing = streamed(*reader, name.text, [&](const rewriting::Report &report) {
+            if (!report.place.empty())
+                return file + ":" + report.place + ": ";
+            return report.line ? file + ":" + std::to_string(report.line) + ": " : file + " : ";
+        });
         if (writing && settings.verbose)
             say(streams.err, file + " : " + rewriting::said(reader->counts()));
         return writing;
@@ -251,21 +263,49 @@ private:
             problem(std::string(name) + " : " + std::strerror(errno));
             return true;
         }
+        // A reader that reads the file again needs one it can go back in.
+        std::FILE *copy = nullptr;
+        if (reader.again() && !readAgain(in)) {
+            copy = temporaryFile();
+            if (!copy || !copied(in, copy)) {
+                const int error = errno;
+                if (copy)
+                    std::fclose(copy);
+                if (!standard)
+                    std::fclose(in);
+                problem((standard ? "" : std::string(name) + " : ")
+                    + "copie temporaire impossible : " + std::strerror(error));
+                return true;
+            }
+            if (!standard)
+                std::fclose(in);
+            in = copy;
+        }
         const Streamed done = stream(in, reader, output, [&] {
             for (const rewriting::Report &r : reader.reports()) {
-                say(streams.err, where(r.line) + r.said);
+                say(streams.err, where(r) + r.said);
                 if (r.problem)
                     status = status ? status : 1;
             }
             reader.reports().clear();
         });
         const int error = errno;
-        if (!standard)
+        if (!standard || copy)
             std::fclose(in);
         if (done == Streamed::ReadFailed)
             problem((standard ? "" : std::string(name) + " : ")
                 + "erreur de lecture : " + std::strerror(error));
         return done != Streamed::WriteFailed || failed();
+    }
+
+    static bool copied(std::FILE *from, std::FILE *to)
+    {
+        std::string block(blockSize, '\0');
+        for (long got; (got = readSome(from, block.data(), block.size())) != 0;) {
+            if (got < 0 || std::fwrite(block.data(), 1, std::size_t(got), to) != std::size_t(got))
+                return false;
+        }
+        return std::fflush(to) == 0 && readAgain(to);
     }
 
     void problem(std::string_view what)
@@ -340,8 +380,17 @@ std::optional<int> readOptions(
             settings.format = format->format;
         }
     }
-    if (!settings.columns.empty() && settings.format != Format::Csv)
-        return misused("l'option « --colonne » va avec " + csv);
+    const std::string workbook(rewriting::factsOf(Format::Workbook).option);
+    if (!settings.columns.empty() && settings.format != Format::Csv
+        && settings.format != Format::Workbook)
+        return misused("l'option « --colonne » va avec " + csv + " ou " + workbook);
+    if (settings.format == Format::Workbook && settings.operands.size() > 1)
+        return misused(workbook + " convertit un seul classeur à la fois");
+    // Written to a terminal, a workbook is garbage, and lost.
+    if (settings.format == Format::Workbook && isTerminal(streams.out)) {
+        say(streams.err, "un classeur converti ne s'écrit pas sur un terminal : redirigez la sortie (> classeur-10.xlsx)");
+        return 2;
+    }
     if (settings.verbose && !settings.format)
         return misused("l'option « --verbeux » va avec " + options);
     return std::nullopt;

@@ -27,4 +27,19 @@ bool isClosedPipe(int error)
     return error == EPIPE;
 }
 
+bool isTerminal(std::FILE *stream)
+{
+    return isatty(fileno(stream)) == 1;
+}
+
+bool readAgain(std::FILE *in)
+{
+    return lseek(fileno(in), 0, SEEK_SET) == 0;
+}
+
+std::FILE *temporaryFile()
+{
+    return std::tmpfile();
+}
+
 } // namespace cli

@@ -48,8 +48,12 @@ Streamed stream(
         const bool paused = std::size_t(got) < block.size();
         if (!(paused ? out.flush() : out.put()))
             return Streamed::WriteFailed;
-        if (got == 0)
+        if (got == 0 && reader.again()) {
+            if (!readAgain(in))
+                return Streamed::ReadFailed;
+        } else if (got == 0) {
             return Streamed::Done;
+        }
     }
 }
 

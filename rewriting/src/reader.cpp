@@ -13,7 +13,8 @@ std::string said(const Counts &counts)
         + std::to_string(counts.left) + ", signalés " + std::to_string(counts.reported);
 }
 
-Verdict Reader::field(std::string_view text, std::string &out, std::size_t line)
+Verdict Reader::field(
+    std::string_view text, std::string &out, std::size_t line, std::string_view place)
 {
     numbers.clear();
     const Verdict verdict = rewriteField(text, out, &numbers);
@@ -22,11 +23,13 @@ Verdict Reader::field(std::string_view text, std::string &out, std::size_t line)
         if (number.verdict == Verdict::Converted) {
             ++counted.converted;
             if (listing)
-                reported.push_back(
-                    {line, quoted() + " → « " + out.substr(number.at, number.size) + " »", false});
+                reported.push_back({line,
+                    quoted() + " → « " + out.substr(number.at, number.size) + " »", false,
+                    std::string(place)});
         } else if (number.verdict == Verdict::NoRule) {
             ++counted.reported;
-            reported.push_back({line, quoted() + " : aucune règle, laissé tel quel", false});
+            reported.push_back(
+                {line, quoted() + " : aucune règle, laissé tel quel", false, std::string(place)});
         } else {
             ++counted.left;
         }

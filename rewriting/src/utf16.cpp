@@ -18,19 +18,15 @@ public:
     void feed(std::string_view piece, std::string &out) override
     {
         if (state == State::Start) {
-            const std::size_t taken = std::min(piece.size(), 2 - start.size());
+            const std::size_t taken = std::min(piece.size(), 4 - start.size());
             start.append(piece.substr(0, taken));
             piece.remove_prefix(taken);
-            if (start.size() < 2)
+            if (start.size() < 4)
                 return;
-            state = start == "\xFF\xFE" ? State::LittleEndian
-                : start == "\xFE\xFF"   ? State::BigEndian
-                                        : State::Bytes;
-            if (state == State::Bytes)
-                pass(start, out);
-            else
-                out += start; // the mark, as it came
+            begin(out);
         }
+        if (state == State::Binary)
+            return;
         if (state == State::Bytes)
             pass(piece, out);
         else
@@ -39,6 +35,10 @@ public:
 
     void finish(std::string &out) override
     {
+        if (state == State::Start && start.size() >= 2)
+            begin(out);
+        if (state == State::Binary)
+            return;
         if (state == State::Start)
             pass(start, out);
         if (state == State::Start || state == State::Bytes) {
@@ -57,7 +57,27 @@ public:
     void listConversions(bool on) override { inner->listConversions(on); }
 
 private:
-    enum class State { Start, Bytes, LittleEndian, BigEndian };
+    enum class State { Start, Bytes, LittleEndian, BigEndian, Binary };
+
+    // The first bytes tell UTF-16 by its mark, and a spreadsheet, which is
+    // no text: written to a text file, it would be garbage.
+    void begin(std::string &out)
+    {
+        if (start == "PK\x03\x04" || start == "\xD0\xCF\x11\xE0") {
+            state = State::Binary;
+            problem(0, "classeur ou archive, pas du texte : pour un classeur, utilisez --tableur");
+            return;
+        }
+        state = start.starts_with("\xFF\xFE") ? State::LittleEndian
+            : start.starts_with("\xFE\xFF")   ? State::BigEndian
+                                              : State::Bytes;
+        if (state == State::Bytes) {
+            pass(start, out);
+        } else {
+            out += start.substr(0, 2); // the mark, as it came
+            transcode(std::string_view(start).substr(2), false, out);
+        }
+    }
 
     void pass(std::string_view bytes, std::string &out)
     {
@@ -148,7 +168,7 @@ private:
 
     std::unique_ptr<Reader> inner;
     State state = State::Start;
-    std::string start;     // the first two bytes, until they are read
+    std::string start;     // the first four bytes, until they are read
     std::string carried;   // an odd byte, until its pair comes
     char32_t high = 0;     // a high surrogate, until the next unit shows its pair
     std::string text;      // units as WTF-8, for the reader

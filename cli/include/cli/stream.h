@@ -39,6 +39,7 @@ enum class Streamed { Done, ReadFailed, WriteFailed };
 // Reads `in` to its end through `reader` into `out`, written as blocks fill
 // and whenever a read comes back short, so that an input that pauses is
 // answered; `told` is called after each block, for the reader's reports.
+// A reader that reads the file more than once has it from its start again.
 Streamed stream(
     std::FILE *in, rewriting::Reader &reader, Output &out, const std::function<void()> &told);
 

@@ -18,4 +18,13 @@ long readSome(std::FILE *in, char *to, std::size_t size);
 // Whether a write failed with `error` because the reader went away.
 bool isClosedPipe(int error);
 
+bool isTerminal(std::FILE *stream);
+
+// Reads `in` again from its start; false when it cannot go back, as a pipe.
+bool readAgain(std::FILE *in);
+
+// A file of its own, for reading and writing, gone when closed; or null
+// with errno set.
+std::FILE *temporaryFile();
+
 } // namespace cli

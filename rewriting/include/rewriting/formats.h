@@ -13,7 +13,7 @@
 
 namespace rewriting {
 
-enum class Format { List, VCard, Csv };
+enum class Format { List, VCard, Csv, Workbook };
 
 struct FormatFacts
 {
@@ -26,12 +26,16 @@ struct FormatFacts
 };
 
 // clang-format off
-inline constexpr std::array<FormatFacts, 3> formats{{
+inline constexpr std::array<FormatFacts, 4> formats{{
     {Format::VCard, "vCard", "--vcard", "carnet d'adresses vCard (2.1, 3.0, 4.0) : les TEL",
         {"vcf", "vcard"}, "text/vcard"},
     {Format::Csv,   "CSV",   "--csv",   "tableau CSV (virgule, point-virgule ou tabulation) : les\n"
                                         "colonnes de téléphones, sous l'un de ces noms :",
         {"csv", "tsv"},   "text/csv"},
+    {Format::Workbook, "classeur", "--tableur", "classeur .ods (LibreOffice) ou .xlsx (Excel), écrit sur\n"
+                                        "une sortie redirigée : les colonnes de téléphones, comme\n"
+                                        "pour --csv",
+        {"ods", "xlsx"},  "application/vnd.oasis.opendocument.spreadsheet"},
     {Format::List,  "liste", "--liste", "un numéro par ligne",
         {"txt", ""},      "text/plain"},
 }};
@@ -40,15 +44,15 @@ inline constexpr std::array<FormatFacts, 3> formats{{
 const FormatFacts &factsOf(Format format);
 
 // The format that a file's name, or else its first bytes, show: a vCard, a
-// CSV (or tab-separated) file, or else a list.
+// CSV (or tab-separated) file, a workbook, or else a list.
 Format formatOf(std::string_view fileName, std::string_view start);
 
 // The names of CSV columns that hold telephone numbers, as the user reads
 // them; case, accents, punctuation and numbers do not count.
 extern const std::vector<std::string_view> telephoneColumns;
 
-// A reader of the format. `columns`: the CSV columns to convert, by name;
-// none, those whose name says they hold telephone numbers.
+// A reader of the format. `columns`: the CSV or workbook columns to convert,
+// by name; none, those whose name says they hold telephone numbers.
 std::unique_ptr<Reader> readerOf(Format format, std::vector<std::string> columns = {});
 
 } // namespace rewriting

@@ -27,6 +27,7 @@ struct Report
     std::size_t line;
     std::string said; // the sentence, with no place
     bool problem;     // the file was not read as it should be: status 1
+    std::string place = {}; // where, when not a line: a sheet's cell
 };
 
 // What is said of the counts, wherever they are shown.
@@ -45,6 +46,10 @@ public:
     virtual void finish(std::string &out) = 0;
     // The bytes held now: memory flat in the file's size.
     virtual std::size_t held() const = 0;
+    // Whether the file is to be fed again from its start, after finish();
+    // asked before the first piece, whether it may be. An archive is read
+    // to be checked, then planned, then written.
+    virtual bool again() { return false; }
 
     // The reports since they were last taken; the caller clears them.
     std::vector<Report> &reports() { return reported; }
@@ -56,8 +61,10 @@ public:
 protected:
     // One field through the rewriting, counted, and reported when no rule
     // converts it; a blank field is not counted.
-    Verdict field(std::string_view text, std::string &out, std::size_t line);
+    Verdict field(
+        std::string_view text, std::string &out, std::size_t line, std::string_view place = {});
     void problem(std::size_t line, std::string said);
+    void countLeft() { ++counted.left; }
     // What a reader this one reads through has said and counted.
     void takeFrom(Reader &inner);
 

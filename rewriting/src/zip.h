@@ -1,0 +1,100 @@
+// The pieces of a ZIP archive that a spreadsheet is: its records read and
+// written in little-endian, and its entries inflated and deflated by zlib.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <zlib.h>
+
+namespace rewriting::zip {
+
+inline constexpr std::uint32_t localSignature = 0x04034b50;
+inline constexpr std::uint32_t descriptorSignature = 0x08074b50;
+inline constexpr std::uint32_t centralSignature = 0x02014b50;
+inline constexpr std::uint32_t endSignature = 0x06054b50;
+inline constexpr std::uint32_t zip64EndSignature = 0x06064b50;
+inline constexpr std::uint32_t zip64LocatorSignature = 0x07064b50;
+
+inline constexpr std::size_t localSize = 30; // a local header, before its name
+inline constexpr std::size_t centralSize = 46;
+inline constexpr std::size_t endSize = 22;
+
+// General purpose flags.
+inline constexpr std::uint16_t encrypted = 1;
+inline constexpr std::uint16_t sizesAfter = 8; // sizes and CRC in a descriptor
+
+inline std::uint32_t read16(std::string_view bytes, std::size_t at)
+{
+    return std::uint32_t(static_cast<unsigned char>(bytes[at]))
+        | std::uint32_t(static_cast<unsigned char>(bytes[at + 1])) << 8;
+}
+
+inline std::uint32_t read32(std::string_view bytes, std::size_t at)
+{
+    return read16(bytes, at) | read16(bytes, at + 2) << 16;
+}
+
+inline void write32(std::string &bytes, std::size_t at, std::uint32_t value)
+{
+    for (int k = 0; k < 4; ++k)
+        bytes[at + std::size_t(k)] = char(value >> (8 * k));
+}
+
+inline void append32(std::string &bytes, std::uint32_t value)
+{
+    bytes.append(4, '\0');
+    write32(bytes, bytes.size() - 4, value);
+}
+
+// zlib takes no bytes at all as a call for the first value.
+inline std::uint32_t crc(std::uint32_t crc, std::string_view bytes)
+{
+    if (bytes.empty())
+        return crc;
+    return std::uint32_t(
+        crc32_z(crc, reinterpret_cast<const Bytef *>(bytes.data()), bytes.size()));
+}
+
+// Raw deflate in: the inflated bytes appended, a piece at a time.
+class Inflater
+{
+public:
+    Inflater();
+    ~Inflater();
+    Inflater(const Inflater &) = delete;
+    Inflater &operator=(const Inflater &) = delete;
+
+    void reset();
+    // Inflates from `in` until it is used up or the stream ends; appends to
+    // `out` and returns the bytes of `in` used.
+    std::size_t inflate(std::string_view in, std::string &out);
+    bool ended() const { return done; }
+    bool broken() const { return failed; }
+
+private:
+    z_stream stream{};
+    bool done = false;
+    bool failed = false;
+};
+
+// Raw deflate out, at zlib's default level.
+class Deflater
+{
+public:
+    Deflater();
+    ~Deflater();
+    Deflater(const Deflater &) = delete;
+    Deflater &operator=(const Deflater &) = delete;
+
+    void reset();
+    // Appends to `out` what deflating `in` gives; `last` ends the stream.
+    void deflate(std::string_view in, std::string &out, bool last);
+
+private:
+    z_stream stream{};
+};
+
+} // namespace rewriting::zip
