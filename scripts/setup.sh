@@ -10,9 +10,9 @@ set -euo pipefail
 
 # What to install for: the build (always), the tests, the Debian package, the
 # Windows program.
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation qt6-translations-l10n)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev zlib1g-dev fonts-liberation qt6-translations-l10n)
 package_tools=(build-essential debhelper dpkg-dev git)
-windows_tools=(g++-mingw-w64-x86-64-posix googletest zip wixl msitools faketime)
+windows_tools=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest zip wixl msitools faketime)
 web_tools=(emscripten)
 reproduce_tools=(diffoscope-minimal reprotest faketime)
 test_tools=(
@@ -21,6 +21,7 @@ test_tools=(
     sway grim wl-clipboard qt6-wayland libwayland-dev libxkbcommon-dev
     binutils-mingw-w64-x86-64
     desktop-file-utils appstream dpkg-dev file
+    libreoffice-calc-nogui python3-openpyxl
     dbus at-spi2-core python3-pyatspi
     clang
     "${package_tools[@]}" lintian devscripts

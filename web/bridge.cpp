@@ -21,7 +21,7 @@ std::string written, notes;              // read by the script before the next c
 void note()
 {
     for (const rewriting::Report &r : file->reports())
-        notes += "ligne " + std::to_string(r.line) + " : " + r.said + "\n";
+        notes += (r.line ? "ligne " + std::to_string(r.line) + " : " : "") + r.said + "\n";
     file->reports().clear();
 }
 
@@ -64,9 +64,12 @@ EMSCRIPTEN_KEEPALIVE const char *convqvr_format_name(int format)
     return rewriting::factsOf(rewriting::Format(format)).name.data();
 }
 
-EMSCRIPTEN_KEEPALIVE void convqvr_file_open(int format)
+// False for a kind the page does not convert, said at convqvr_notes().
+EMSCRIPTEN_KEEPALIVE bool convqvr_file_open(int format)
 {
     file = rewriting::readerOf(rewriting::Format(format));
+    notes = file ? "" : "un classeur se convertit avec la commande convqvr --tableur, pas dans la page";
+    return bool(file);
 }
 
 // The next piece of the file, or its end with none; what can be written by

@@ -34,7 +34,8 @@ onmessage = async ({data: file}) => {
         rules.HEAPU8.set(name, at);
         rules.HEAPU8.set(start, at + name.length);
         const format = rules._convqvr_format_of(at, name.length, at + name.length, start.length);
-        rules._convqvr_file_open(format);
+        if (!rules._convqvr_file_open(format))
+            throw new Error(rules.UTF8ToString(rules._convqvr_notes()));
         for (let done = 0; !chunk.done; chunk = await next) {
             const bytes = chunk.value;
             next = read(done + bytes.length);

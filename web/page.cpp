@@ -132,15 +132,17 @@ std::string element(const form::Control &c)
 constexpr int panelHeight = 112;
 std::string panel()
 {
-    // The picker offers every kind of file the rules read.
+    // The picker offers every kind of file the page converts: all but
+    // workbooks.
     std::string accepted;
     for (const rewriting::FormatFacts &facts : rewriting::formats) {
+        if (facts.format == rewriting::Format::Workbook)
+            continue;
         for (std::string_view extension : facts.extensions)
             accepted += extension.empty() ? "" : "." + std::string(extension) + ",";
+        accepted += std::string(facts.mediaType) + ",";
     }
-    for (const rewriting::FormatFacts &facts : rewriting::formats)
-        accepted
-            += std::string(facts.mediaType) + (&facts == &rewriting::formats.back() ? "" : ",");
+    accepted.pop_back();
     return "<section id=\"carnet\" aria-label=\"Un carnet entier\">\n"
            "<p>Un carnet d'adresses entier (vCard, CSV ou liste) : déposez-le sur la page ou "
            "choisissez-le. Il est converti ici même, sans rien envoyer.</p>\n"

@@ -393,7 +393,7 @@ void WorkbookReader::localHeader(std::string &out)
             encrypted = true;
             return broken("classeur protégé par un mot de passe");
         }
-        if (e.method != 0 && e.method != Z_DEFLATED)
+        if (e.method != 0 && e.method != zip::deflated)
             return broken("« " + e.name + " » est compressé d'une façon inconnue (méthode "
                 + std::to_string(e.method) + ")");
         if (e.method == 0 && (e.flags & zip::sizesAfter))
@@ -419,7 +419,7 @@ void WorkbookReader::localHeader(std::string &out)
             const std::uint16_t flags = entry.flags | zip::sizesAfter;
             header[6] = char(flags & 0xFF);
             header[7] = char(flags >> 8);
-            header[8] = char(Z_DEFLATED);
+            header[8] = char(zip::deflated);
             header[9] = 0;
             for (std::size_t k = 14; k < 26; ++k)
                 header[k] = 0;
@@ -574,7 +574,7 @@ void WorkbookReader::centralHeader(std::string &out)
             const std::uint16_t flags = entry->flags | zip::sizesAfter;
             record[8] = char(flags & 0xFF);
             record[9] = char(flags >> 8);
-            record[10] = char(Z_DEFLATED);
+            record[10] = char(zip::deflated);
             record[11] = 0;
             zip::write32(record, 16, entry->newCrc);
             zip::write32(record, 20, std::uint32_t(entry->newData));

@@ -1,7 +1,10 @@
 // zlib's raw deflate, in and out, for the entries of an archive.
 #include "zip.h"
 
-#include <new>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace rewriting::zip {
 
@@ -16,59 +19,95 @@ Bytef *bytesOf(std::string_view in)
 
 } // namespace
 
-Inflater::Inflater()
+std::uint32_t crc(std::uint32_t crc, std::string_view bytes)
 {
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
-        throw std::bad_alloc();
+    // zlib takes no bytes at all as a call for the first value.
+    if (bytes.empty())
+        return crc;
+    return std::uint32_t(crc32_z(crc, reinterpret_cast<const Bytef *>(bytes.data()), bytes.size()));
+}
+
+struct Inflater::Engine
+{
+    z_stream stream{};
+    bool done = false;
+    bool failed = false;
+};
+
+Inflater::Inflater()
+    : engine(std::make_unique<Engine>())
+{
+    if (inflateInit2(&engine->stream, -MAX_WBITS) != Z_OK)
+        std::abort(); // out of memory, as a failed new would
 }
 
 Inflater::~Inflater()
 {
-    inflateEnd(&stream);
+    inflateEnd(&engine->stream);
 }
 
 void Inflater::reset()
 {
-    inflateReset(&stream);
-    done = failed = false;
+    inflateReset(&engine->stream);
+    engine->done = engine->failed = false;
+}
+
+bool Inflater::ended() const
+{
+    return engine->done;
+}
+
+bool Inflater::broken() const
+{
+    return engine->failed;
 }
 
 std::size_t Inflater::inflate(std::string_view in, std::string &out)
 {
+    z_stream &stream = engine->stream;
     stream.next_in = bytesOf(in);
     stream.avail_in = uInt(in.size());
-    while (!done && !failed && stream.avail_in > 0) {
+    while (!engine->done && !engine->failed && stream.avail_in > 0) {
         const std::size_t had = out.size();
         out.resize(had + outStep);
         stream.next_out = reinterpret_cast<Bytef *>(out.data() + had);
         stream.avail_out = uInt(outStep);
         const int status = ::inflate(&stream, Z_NO_FLUSH);
         out.resize(had + outStep - stream.avail_out);
-        done = status == Z_STREAM_END;
-        failed = status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR;
+        engine->done = status == Z_STREAM_END;
+        engine->failed = status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR;
     }
     return in.size() - stream.avail_in;
 }
 
-Deflater::Deflater()
+struct Deflater::Engine
 {
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY)
+    z_stream stream{};
+};
+
+// At zlib's default level, as spreadsheet programs write.
+Deflater::Deflater()
+    : engine(std::make_unique<Engine>())
+{
+    if (deflateInit2(&engine->stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+            Z_DEFAULT_STRATEGY)
         != Z_OK)
-        throw std::bad_alloc();
+        std::abort();
 }
 
 Deflater::~Deflater()
 {
-    deflateEnd(&stream);
+    deflateEnd(&engine->stream);
 }
 
 void Deflater::reset()
 {
-    deflateReset(&stream);
+    deflateReset(&engine->stream);
 }
 
 void Deflater::deflate(std::string_view in, std::string &out, bool last)
 {
+    z_stream &stream = engine->stream;
     stream.next_in = bytesOf(in);
     stream.avail_in = uInt(in.size());
     for (;;) {

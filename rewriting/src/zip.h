@@ -1,13 +1,13 @@
 // The pieces of a ZIP archive that a spreadsheet is: its records read and
-// written in little-endian, and its entries inflated and deflated by zlib.
+// written in little-endian, and its entries inflated and deflated, by zlib
+// where it is at hand.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-
-#include <zlib.h>
 
 namespace rewriting::zip {
 
@@ -49,14 +49,10 @@ inline void append32(std::string &bytes, std::uint32_t value)
     write32(bytes, bytes.size() - 4, value);
 }
 
-// zlib takes no bytes at all as a call for the first value.
-inline std::uint32_t crc(std::uint32_t crc, std::string_view bytes)
-{
-    if (bytes.empty())
-        return crc;
-    return std::uint32_t(
-        crc32_z(crc, reinterpret_cast<const Bytef *>(bytes.data()), bytes.size()));
-}
+// The CRC-32 of the archive, `bytes` after those `crc` was of.
+std::uint32_t crc(std::uint32_t crc, std::string_view bytes);
+
+inline constexpr std::uint16_t deflated = 8; // the method
 
 // Raw deflate in: the inflated bytes appended, a piece at a time.
 class Inflater
@@ -71,16 +67,15 @@ public:
     // Inflates from `in` until it is used up or the stream ends; appends to
     // `out` and returns the bytes of `in` used.
     std::size_t inflate(std::string_view in, std::string &out);
-    bool ended() const { return done; }
-    bool broken() const { return failed; }
+    bool ended() const;
+    bool broken() const;
 
 private:
-    z_stream stream{};
-    bool done = false;
-    bool failed = false;
+    struct Engine;
+    std::unique_ptr<Engine> engine;
 };
 
-// Raw deflate out, at zlib's default level.
+// Raw deflate out.
 class Deflater
 {
 public:
@@ -94,7 +89,8 @@ public:
     void deflate(std::string_view in, std::string &out, bool last);
 
 private:
-    z_stream stream{};
+    struct Engine;
+    std::unique_ptr<Engine> engine;
 };
 
 } // namespace rewriting::zip
