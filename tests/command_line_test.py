@@ -14,6 +14,7 @@ runs convqvr.com under Wine; lines end with CRLF, and cmd's redirection is
 tried too.
 """
 import os
+import pty
 import re
 import select
 import shutil
@@ -21,6 +22,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 from scenario import check, failures
 
@@ -48,8 +50,8 @@ CASES = [
     (["--help", "42"], b"", re.compile(r"^Usage : convqvr \[NUMÉRO\]\.\.\.\n(.*\n)*"
                                        r"  --version .*\n(.*\n)*Code de retour"), r"^$", 0),
     (["--version"], b"", re.compile(r"^Conversion QVR 6\.00\n.*\nLicence Expat \(MIT\)"), r"^$", 0),
-    (["--colonne", "Fax"], b"", "", r"^convqvr: l'option « --colonne » va avec --csv\nEssayez", 2),
-    (["--vcard", "--liste"], b"", "", r"^convqvr: un seul de --vcard, --csv et --liste", 2),
+    (["--colonne", "Fax"], b"", "", r"^convqvr: l'option « --colonne » va avec --csv ou --tableur\nEssayez", 2),
+    (["--vcard", "--liste"], b"", "", r"^convqvr: un seul de --vcard, --csv, --tableur et --liste", 2),
 ]
 
 FILES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "files")
@@ -87,7 +89,56 @@ FILE_CASES = [
      r"^convqvr: -:2: guillemets jamais fermés", 1),
     (["--csv", "--colonne=Fax"], b"Nom,Tel\nRoux,42 12 34 56\n", b"Nom,Tel\nRoux,42 12 34 56\n",
      r"^convqvr: -:1: pas de colonne « Fax »", 1),
+    # Workbooks as LibreOffice writes them, a file or standard input; and
+    # every kind of bad one (%NAME: made by bad_workbooks()), nothing written.
+    (["--tableur", "@membres.xlsx"], b"", "membres.xlsx",
+     r"^convqvr: \S*membres\.xlsx:membres!C3: « 52 12 34 56 » : aucune règle, laissé tel quel\n$", 0),
+    (["--tableur", "--colonne", "Fax"], "@membres.ods", "membres-fax.ods", r"^$", 0),
+    (["--tableur", "%tronque.xlsx"], b"", b"", r"^convqvr: \S*tronque\.xlsx : archive tronquée\n$", 1),
+    (["--tableur", "%abime.ods"], b"", b"", r"archive abîmée : « content\.xml » ne se décompresse pas\n$", 1),
+    (["--tableur", "%vignette.ods"], b"", b"", r"« Thumbnails/thumbnail\.png » ne correspond pas à sa somme de contrôle", 1),
+    (["--tableur", "%texte.odt"], b"", b"", r"document OpenDocument qui n'est pas un classeur", 1),
+    (["--tableur", "%document.docx"], b"", b"", r"archive ZIP qui n'est pas un classeur", 1),
+    (["--tableur", "%bombe.xlsx"], b"", b"", r"se décompresse démesurément : archive piégée", 1),
+    (["--tableur", "%ancien.xls"], b"", b"", r"ancien classeur Excel \(\.xls\) : enregistrez-le en \.xlsx", 1),
+    (["--tableur", "%protege.xlsx"], b"", b"", r"protégé par un mot de passe", 1),
+    (["--tableur", "%chiffre.ods"], b"", b"", r"protégé par un mot de passe", 1),
+    (["--tableur", "@membres.tsv"], b"", b"", r"ce n'est pas un classeur \.ods ou \.xlsx", 1),
+    (["--csv", "@membres.xlsx"], b"", b"", r"classeur ou archive, pas du texte : pour un classeur, utilisez --tableur", 1),
+    (["--tableur", "@membres.xlsx", "@membres.ods"], b"", b"", r"--tableur convertit un seul classeur", 2),
 ]
+
+
+def bad_workbooks(folder):
+    """The bad workbooks of the table, made from good ones."""
+    def made(name, content):
+        with open(os.path.join(folder, name), "wb") as file:
+            file.write(content)
+
+    def archive(name, entries, method=zipfile.ZIP_DEFLATED):
+        with zipfile.ZipFile(os.path.join(folder, name), "w", method) as book:
+            for entry, content in entries:
+                book.writestr(entry, content)
+
+    with open(os.path.join(FILES, "membres.xlsx"), "rb") as file:
+        made("tronque.xlsx", file.read()[:3000])
+    with open(os.path.join(FILES, "membres.ods"), "rb") as file:
+        ods = bytearray(file.read())
+    ods[ods.index(b"content.xml") + 200] ^= 0xFF
+    made("abime.ods", ods)
+    ods[ods.index(b"content.xml") + 200] ^= 0xFF
+    ods[ods.index(b"Thumbnails/thumbnail.png") + 100] ^= 0xFF
+    made("vignette.ods", ods)
+    archive("texte.odt", [("mimetype", "application/vnd.oasis.opendocument.text"), ("content.xml", "<x/>")])
+    archive("document.docx", [("[Content_Types].xml", "<Types/>"), ("word/document.xml", "<w/>")])
+    archive("bombe.xlsx", [("xl/workbook.xml", "<workbook/>"),
+                           ("xl/worksheets/sheet1.xml", b"<a" + b" " * (100 << 20) + b"/>")])
+    compound = b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + bytes(1000)
+    made("ancien.xls", compound + "Workbook".encode("utf-16-le"))
+    made("protege.xlsx", compound + "EncryptedPackage".encode("utf-16-le") + bytes(100))
+    archive("chiffre.ods", [("mimetype", "application/vnd.oasis.opendocument.spreadsheet"),
+                            ("content.xml", bytes(range(256))),
+                            ("META-INF/manifest.xml", "<manifest:encryption-data/>")])
 
 
 def main(argv):
@@ -119,8 +170,11 @@ def main(argv):
         return subprocess.run(program + arguments, input=given, stdout=stdout,
                               stderr=subprocess.PIPE, env=env, timeout=120)
 
+    made = tempfile.mkdtemp(prefix="convqvr-workbooks-")
+    bad_workbooks(made)
+
     def path(name):
-        file = os.path.join(FILES, name[1:])
+        file = os.path.join(FILES if name[0] == "@" else made, name[1:])
         return "Z:" + file.replace("/", "\\") if crlf else file
 
     def content(name, folder=FILES):
@@ -132,13 +186,13 @@ def main(argv):
         name = " ".join(arguments) or "(no argument)"
         if isinstance(given, str):
             given = content(given)
-        arguments = [path(a) if a.startswith("@") else a for a in arguments]
+        arguments = [path(a) if a.startswith(("@", "%")) else a for a in arguments]
         done = run(arguments, given)
         out = done.stdout.decode("utf-8", "replace")
         err = done.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
         if whole:  # byte for byte, whatever the platform's line ends
             want = content(expected, os.path.join(FILES, "expected")) if isinstance(expected, str) else expected
-            check(done.stdout == want, f"{name}: output {done.stdout!r}")
+            check(done.stdout == want, f"{name}: output {done.stdout[:300]!r}")
         elif isinstance(expected, str):
             check(out == expected.replace("\n", end), f"{name}: output {out!r}")
         else:
@@ -155,6 +209,19 @@ def main(argv):
             with open(os.path.join(source, document), encoding="utf-8") as text:
                 missing = named - set(re.findall(r"--[a-z]+", text.read().replace("\\-", "-")))
             check(not missing, f"{document} names every option of --help: {sorted(missing)} missing")
+
+    shutil.rmtree(made)
+
+    # Written to a terminal, a workbook would be garbage: refused.
+    if not crlf:
+        terminal, other = pty.openpty()
+        with open(os.path.join(FILES, "membres.xlsx"), "rb") as book:
+            done = subprocess.run(program + ["--tableur"], stdin=book, stdout=other,
+                                  stderr=subprocess.PIPE, env=env, timeout=120)
+        os.close(other)
+        os.close(terminal)
+        check(done.returncode == 2 and b"redirigez la sortie" in done.stderr,
+              f"a workbook to a terminal: status {done.returncode}, {done.stderr!r}")
 
     # A large input streams through, line for line.
     lines = 200000

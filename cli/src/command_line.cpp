@@ -52,7 +52,7 @@ std::string usage()
                 + "\n                   (casse, accents, ponctuation et numéros à part)\n"
                 + "  --colonne NOM    avec " + std::string(facts.option) + " ou "
                 + std::string(rewriting::factsOf(Format::Workbook).option)
-                + ", la colonne NOM au lieu de celles-là ;\n                   se répète\n";
+                + ", la colonne NOM au lieu de\n                   celles-là ; se répète\n";
         }
     }
     return R"(Usage : convqvr [NUMÉRO]...

@@ -98,12 +98,12 @@ std::string letters(std::uint64_t column)
 bool readReference(std::string_view reference, std::uint64_t &column, std::uint64_t &row)
 {
     std::size_t i = 0;
-    column = 0;
+    std::uint64_t letters = 0;
     for (; i < reference.size() && reference[i] >= 'A' && reference[i] <= 'Z' && i < 4; ++i)
-        column = column * 26 + std::uint64_t(reference[i] - 'A' + 1);
+        letters = letters * 26 + std::uint64_t(reference[i] - 'A' + 1);
     if (i == 0 || !read(reference.substr(i), row))
         return false;
-    --column;
+    column = letters - 1;
     return true;
 }
 
@@ -147,6 +147,7 @@ struct Entry
     std::uint64_t size = 0;       // inflated, said by the archive
     std::uint32_t sheet = 0;      // an .xlsx worksheet's place in sheetNames
     bool changes = false;
+    bool planned = false; // its cells read, what changes known
     // As written.
     std::uint64_t written = 0;
     std::uint32_t newCrc = 0;
@@ -279,7 +280,9 @@ private:
 
     Sheet sheet;
     std::uint64_t cellColumn = 0, cellRepeat = 1;
+    std::string closedName, closing; // the last cell's name, and its end tag
     std::string replacement;
+    std::string place; // of the cell said
     std::string scratch;
 };
 
@@ -408,7 +411,8 @@ void WorkbookReader::localHeader(std::string &out)
             return broken("le fichier a changé pendant sa lecture");
         entryIndex = std::size_t(known - entries.data());
         left = known->data;
-        reading = (pass == Pass::Plan && (known->role == Role::Sheet || known->role == Role::Content))
+        reading = (pass == Pass::Plan && !known->planned
+                      && (known->role == Role::Sheet || known->role == Role::Content))
             || (pass == Pass::Write && known->changes);
     }
     Entry &entry = current();
@@ -464,7 +468,8 @@ void WorkbookReader::data(std::string_view &piece, std::string &out)
             if (inflater.broken())
                 return broken("archive abîmée : « " + entry.name + " » ne se décompresse pas");
             const std::string_view fresh = std::string_view(inflatedTo).substr(had);
-            crc = zip::crc(crc, fresh);
+            if (pass == Pass::Survey)
+                crc = zip::crc(crc, fresh);
             inflated += fresh.size();
             compressed += used;
             if (pass == Pass::Survey && inflated > bombFloor && inflated > bombRatio * compressed)
@@ -498,7 +503,9 @@ void WorkbookReader::endOfData(std::string &out)
 {
     if (reading)
         content({}, true, out);
-    if (current().flags & zip::sizesAfter) {
+    Entry &entry = current();
+    entry.planned = entry.planned || (pass == Pass::Plan && reading);
+    if (entry.flags & zip::sizesAfter) {
         step = Step::Descriptor;
         record.clear();
     } else {
@@ -532,8 +539,10 @@ void WorkbookReader::endOfEntry(std::string &out)
             inflated = entry.data;
         if (crc != entry.crc || inflated != entry.size)
             return broken("archive abîmée : « " + entry.name + " » ne correspond pas à sa somme de contrôle");
-        if (entry.role == Role::Mimetype)
+        if (entry.role == Role::Mimetype) {
             mimetype = part;
+            ods = mimetype.starts_with(odsType);
+        }
         else if (entry.role == Role::Manifest)
             encrypted = encrypted || part.find("encryption-data") != part.npos;
         else if (entry.role != Role::Other && entry.role != Role::Sheet && entry.role != Role::Content
@@ -602,20 +611,24 @@ void WorkbookReader::content(std::string_view bytes, bool last, std::string &out
 {
     Entry &entry = current();
     if (entry.method == 0) {
-        crc = zip::crc(crc, bytes);
+        if (pass == Pass::Survey)
+            crc = zip::crc(crc, bytes);
         if (entry.role == Role::Sheet || entry.role == Role::Content || entry.role == Role::SharedStrings)
             window.append(bytes);
         else if (entry.role != Role::Other)
             part.append(bytes);
     }
-    if (pass == Pass::Survey) {
-        if (entry.role == Role::SharedStrings)
-            readStrings(last);
-        else
-            window.clear(); // its CRC was all this pass needs
+    if (pass == Pass::Survey && entry.role == Role::SharedStrings) {
+        readStrings(last);
         return;
     }
-    if (pass == Pass::Plan) {
+    // An .ods's sheets need nothing from the rest: planned as they are checked.
+    entry.planned = entry.planned || (pass == Pass::Survey && entry.role == Role::Content && ods);
+    if (pass == Pass::Survey && !entry.planned) {
+        window.clear(); // its CRC was all this pass needs
+        return;
+    }
+    if (pass != Pass::Write) {
         scanSheet(last, nullptr);
         return;
     }
@@ -648,7 +661,6 @@ void WorkbookReader::finish(std::string &out)
     if (step != Step::Trailing)
         return broken("archive tronquée");
     if (pass == Pass::Survey) {
-        ods = mimetype.starts_with(odsType);
         xlsx = std::any_of(entries.begin(), entries.end(),
             [](const Entry &entry) { return entry.role == Role::Workbook; });
         if (encrypted)
@@ -672,7 +684,11 @@ void WorkbookReader::finish(std::string &out)
             }
         }
         pass = Pass::Plan;
-    } else if (pass == Pass::Plan) {
+    }
+    const bool planned = std::all_of(entries.begin(), entries.end(), [](const Entry &entry) {
+        return entry.planned || (entry.role != Role::Sheet && entry.role != Role::Content);
+    });
+    if (pass == Pass::Plan && planned) {
         for (std::size_t k = 0; k < wanted.size(); ++k) {
             if (!found[k])
                 problem(0, "pas de colonne « " + wanted[k] + " »");
@@ -680,7 +696,7 @@ void WorkbookReader::finish(std::string &out)
         if (wanted.empty() && !anyPhone)
             problem(0, "aucune colonne de téléphone : nommez-la avec --colonne NOM ; le classeur est recopié tel quel");
         pass = Pass::Write;
-    } else {
+    } else if (pass == Pass::Write) {
         pass = Pass::Done;
         return;
     }
@@ -756,8 +772,8 @@ void WorkbookReader::readStrings(bool last)
             continue;
         }
         const std::string close = "</" + std::string(name) + ">";
-        const std::size_t closing = text.find(close, end);
-        if (closing == text.npos) {
+        const std::size_t closed = text.find(close, end);
+        if (closed == text.npos) {
             if (text.size() - open <= longestCell) {
                 pos = open;
                 break;
@@ -766,7 +782,7 @@ void WorkbookReader::readStrings(bool last)
             pos = end + 1;
             continue;
         }
-        const std::string_view item = text.substr(end + 1, closing - end - 1);
+        const std::string_view item = text.substr(end + 1, closed - end - 1);
         const std::string t = std::string(xml::prefixOf(name)) + "t";
         const std::optional<std::string_view> plain = xml::contentOf(item, t);
         if (plain && plain->find('<') == plain->npos && item.find("<" + std::string(xml::prefixOf(name)) + "r>") == item.npos) {
@@ -780,7 +796,7 @@ void WorkbookReader::readStrings(bool last)
                 namingStrings.emplace_back(strings, mask);
         }
         ++strings;
-        pos = closing + close.size();
+        pos = closed + close.size();
     }
     window.erase(0, last ? window.size() : pos);
 }
@@ -830,7 +846,8 @@ Verdict WorkbookReader::convert(std::string_view text, std::string &out, std::ui
     // Each row a repeated one stands for, counted and said.
     for (std::uint64_t k = 0; k < sheet.rows; ++k) {
         out.clear();
-        verdict = field(text, out, 0, sheet.name + "!" + letters(column) + std::to_string(sheet.row + k));
+        place.assign(sheet.name).append("!").append(letters(column)).append(std::to_string(sheet.row + k));
+        verdict = field(text, out, 0, place);
     }
     return verdict;
 }
@@ -885,37 +902,47 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
             sheet.column = 0;
             if (xml::empty(tag))
                 endRow();
-        } else if (isOds && local == "table:table") {
+            continue;
+        }
+        if (isOds && local == "table:table") {
             sheet = Sheet{};
             sheet.name = xml::decoded(xml::attribute(tag, "table:name"));
-        } else if (isOds ? local == "table:table-cell" || local == "table:covered-table-cell"
-                         : local == "c") {
-            const std::uint64_t column = sheet.column, rowNumber = sheet.row;
-            if (!wants(tag, isOds))
-                continue;
-            const std::string close = "</" + std::string(name) + ">";
-            const std::size_t closing = text.find(close, end);
-            if (closing == text.npos) {
-                if (last || text.size() - open > longestCell)
-                    continue; // no number: it goes as it is
-                sheet.column = column;
-                sheet.row = rowNumber;
-                pos = open;
-                break;
-            }
-            const std::size_t after = closing + close.size();
-            replacement.clear();
-            if (isOds ? odsCell(text.substr(open, after - open), tag)
-                      : xlsxCell(text.substr(end + 1, closing - end - 1), tag)) {
-                current().changes = true;
-                if (out) {
-                    out->append(text.substr(copied, open - copied));
-                    out->append(replacement);
-                    copied = after;
-                }
-            }
-            pos = after;
+            continue;
         }
+        if (isOds ? local != "table:table-cell" && local != "table:covered-table-cell" : local != "c")
+            continue;
+        // A cell: read whole when it may convert or name a column, else
+        // passed over whole.
+        const std::uint64_t column = sheet.column, rowNumber = sheet.row;
+        const bool whole = wants(tag, isOds);
+        if (xml::empty(tag))
+            continue;
+        if (name != closedName) {
+            closedName = name;
+            closing = "</" + std::string(name) + ">";
+        }
+        const std::size_t closed = text.find(closing, end);
+        if (closed == text.npos) {
+            if (last || text.size() - open > longestCell)
+                continue; // no number: it goes as it is
+            sheet.column = column;
+            sheet.row = rowNumber;
+            pos = open;
+            break;
+        }
+        const std::size_t after = closed + closing.size();
+        replacement.clear();
+        if (whole
+            && (isOds ? odsCell(text.substr(open, after - open), tag)
+                      : xlsxCell(text.substr(end + 1, closed - end - 1), tag))) {
+            current().changes = true;
+            if (out) {
+                out->append(text.substr(copied, open - copied));
+                out->append(replacement);
+                copied = after;
+            }
+        }
+        pos = after;
     }
     if (out)
         out->append(text.substr(copied, pos - copied));
@@ -984,7 +1011,7 @@ bool WorkbookReader::xlsxCell(std::string_view inner, std::string_view start)
     std::string shown;
     if (shared) {
         text = sharedText(index);
-        if (!text && pass == Pass::Plan)
+        if (!text && pass != Pass::Write)
             countLeft();
     } else if (type.empty() || type == "n") {
         if (!value || xml::contentOf(inner, prefix + "f") || value->size() != 8 || (*value)[0] == '0'
@@ -1003,7 +1030,9 @@ bool WorkbookReader::xlsxCell(std::string_view inner, std::string_view start)
     }
     if (!text || convert(*text, scratch, cellColumn) != Verdict::Converted)
         return false;
-    if (inlined) {
+    if (pass != Pass::Write) {
+        return true;
+    } else if (inlined) {
         const std::size_t where = std::size_t(text->data() - start.data());
         const std::string_view element(
             start.data(), std::size_t(inner.data() + inner.size() - start.data()) + prefix.size() + 4);
@@ -1050,13 +1079,13 @@ bool WorkbookReader::odsCell(std::string_view element, std::string_view start)
     std::string converted;
     Verdict verdict = Verdict::Unchanged;
     for (std::uint64_t k = cellColumn; k < cellColumn + cellRepeat; ++k) {
-        if (sheet.converts(k) && (pass == Pass::Plan || converted.empty())) {
+        if (sheet.converts(k) && (pass != Pass::Write || converted.empty())) {
             verdict = convert(text, scratch, k);
             converted = scratch;
         }
     }
-    if (verdict != Verdict::Converted)
-        return false;
+    if (verdict != Verdict::Converted || pass != Pass::Write)
+        return verdict == Verdict::Converted;
     std::string startTag(start);
     if (type == "float") {
         startTag = xml::withAttribute(startTag, "office:value-type", "string");

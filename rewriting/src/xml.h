@@ -2,6 +2,7 @@
 // attributes read and set, text decoded; every byte not touched stays.
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -19,6 +20,14 @@ inline bool isSpace(char c)
 // its '>', or npos when it is not all there.
 inline std::size_t tagEnd(std::string_view text, std::size_t from)
 {
+    // Most tags have no '>' in a value: the first '>', when the quotes
+    // before it pair up.
+    const std::size_t first = text.find('>', from + 1);
+    if (first == text.npos)
+        return first;
+    const std::string_view inside = text.substr(from, first - from);
+    if (inside.find('\'') == inside.npos && std::count(inside.begin(), inside.end(), '"') % 2 == 0)
+        return first;
     char quote = 0;
     for (std::size_t i = from + 1; i < text.size(); ++i) {
         const char c = text[i];
