@@ -18,7 +18,7 @@ import zipfile
 
 COLUMNS = ["Nom", "Prénom", "Téléphone", "Portable", "Adresse", "Code postal", "Ville",
            "Courriel", "Naissance", "Cotisation", "Année", "Groupe", "Rôle", "Remarque",
-           "Entrée", "Sortie", "Licence", "Taille", "Club", "Numéro"]
+           "Entrée", "Sortie", "Licence", "Taille", "Club", "Matricule"]
 NAMES = [f"Nom{k}" for k in range(500)]
 
 

@@ -148,6 +148,7 @@ struct Entry
     std::uint32_t sheet = 0;      // an .xlsx worksheet's place in sheetNames
     bool changes = false;
     bool planned = false; // its cells read, what changes known
+    bool checked = true;  // its CRC and size, else checked when planned
     // As written.
     std::uint64_t written = 0;
     std::uint32_t newCrc = 0;
@@ -160,7 +161,8 @@ struct Sheet
 {
     std::string name;
     bool headed = false;
-    std::vector<char> phone;  // the columns converted
+    std::vector<char> phone;  // the columns converted, none past their end
+    bool skipping = false;    // the rest of a row, past the last converted column
     std::vector<char> naming; // before the header: the row's columns that name one
     bool rowText = false;
     std::uint64_t row = 0, rows = 1; // a row, and how many times it stands
@@ -217,6 +219,9 @@ private:
         step = Step::Refused;
     }
     Entry &current() { return entries[entryIndex]; }
+    // Whether this pass checks the entry read: every one when the archive is
+    // first read, a worksheet left for later when it is planned.
+    bool checking() { return pass == Pass::Survey || (pass == Pass::Plan && !current().checked); }
     Entry *entryAt(std::uint64_t at);
 
     // An entry's bytes, inflated.
@@ -281,6 +286,7 @@ private:
     Sheet sheet;
     std::uint64_t cellColumn = 0, cellRepeat = 1;
     std::string closedName, closing; // the last cell's name, and its end tag
+    std::string rowClose;            // a row's end tag
     std::string replacement;
     std::string place; // of the cell said
     std::string scratch;
@@ -404,7 +410,10 @@ void WorkbookReader::localHeader(std::string &out)
         if (e.data == zip32Limit || e.size == zip32Limit)
             return broken("archive ZIP64 (plus de 4 Gio ou de 65 535 entrées) : non prise en charge");
         left = (e.flags & zip::sizesAfter) ? ~std::uint64_t(0) : e.data;
-        reading = true;
+        // A worksheet whose size is told is checked as it is planned, not
+        // inflated once more for its CRC alone.
+        current().checked = !(e.role == Role::Sheet && e.method == zip::deflated && left != ~std::uint64_t(0));
+        reading = current().checked;
     } else {
         Entry *known = entryAt(start);
         if (!known)
@@ -468,11 +477,11 @@ void WorkbookReader::data(std::string_view &piece, std::string &out)
             if (inflater.broken())
                 return broken("archive abîmée : « " + entry.name + " » ne se décompresse pas");
             const std::string_view fresh = std::string_view(inflatedTo).substr(had);
-            if (pass == Pass::Survey)
+            if (checking())
                 crc = zip::crc(crc, fresh);
             inflated += fresh.size();
             compressed += used;
-            if (pass == Pass::Survey && inflated > bombFloor && inflated > bombRatio * compressed)
+            if (checking() && inflated > bombFloor && inflated > bombRatio * compressed)
                 return broken("« " + entry.name
                     + " » se décompresse démesurément : archive piégée, refusée");
             if (&inflatedTo == &window)
@@ -488,12 +497,12 @@ void WorkbookReader::data(std::string_view &piece, std::string &out)
     if (left != ~std::uint64_t(0))
         left -= used;
     const bool ended = left == 0 || (left == ~std::uint64_t(0) && inflater.ended());
-    if (!ended && reading && entry.method != 0 && inflater.ended() && pass == Pass::Survey)
+    if (!ended && reading && entry.method != 0 && inflater.ended() && checking())
         return broken("archive abîmée : « " + entry.name + " » plus long que ses données");
-    if (pass == Pass::Survey && left == 0 && entry.method != 0 && !inflater.ended())
+    if (checking() && reading && left == 0 && entry.method != 0 && !inflater.ended())
         return broken("archive abîmée : « " + entry.name + " » tronqué");
     if (ended) {
-        if (pass == Pass::Survey && entry.method != 0)
+        if (pass == Pass::Survey && entry.method != 0 && reading)
             entry.data = compressed;
         endOfData(out);
     }
@@ -534,11 +543,14 @@ void WorkbookReader::descriptor(std::string_view &piece, std::string &out)
 void WorkbookReader::endOfEntry(std::string &out)
 {
     Entry &entry = current();
-    if (pass == Pass::Survey) {
+    if (checking() && (pass != Pass::Survey || entry.checked)) {
         if (entry.method == 0)
             inflated = entry.data;
         if (crc != entry.crc || inflated != entry.size)
             return broken("archive abîmée : « " + entry.name + " » ne correspond pas à sa somme de contrôle");
+        entry.checked = true;
+    }
+    if (pass == Pass::Survey) {
         if (entry.role == Role::Mimetype) {
             mimetype = part;
             ods = mimetype.starts_with(odsType);
@@ -611,7 +623,7 @@ void WorkbookReader::content(std::string_view bytes, bool last, std::string &out
 {
     Entry &entry = current();
     if (entry.method == 0) {
-        if (pass == Pass::Survey)
+        if (checking())
             crc = zip::crc(crc, bytes);
         if (entry.role == Role::Sheet || entry.role == Role::Content || entry.role == Role::SharedStrings)
             window.append(bytes);
@@ -857,6 +869,8 @@ void WorkbookReader::endRow()
     if (!sheet.headed && sheet.rowText) {
         sheet.headed = true;
         sheet.phone = std::move(sheet.naming);
+        while (!sheet.phone.empty() && !sheet.phone.back())
+            sheet.phone.pop_back();
         anyPhone = anyPhone || std::find(sheet.phone.begin(), sheet.phone.end(), 1) != sheet.phone.end();
     }
     sheet.naming.clear();
@@ -872,6 +886,16 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
     const std::string_view text = window;
     std::size_t pos = 0, copied = 0;
     for (;;) {
+        if (sheet.skipping) {
+            // Past the last converted column, cells need not be told apart.
+            const std::size_t rowEnd = text.find(rowClose, pos);
+            if (rowEnd == text.npos) {
+                pos = last ? text.size() : std::max(pos, text.size() - std::min(text.size(), rowClose.size() - 1));
+                break;
+            }
+            sheet.skipping = false;
+            pos = rowEnd;
+        }
         const std::size_t open = text.find('<', pos);
         if (open == text.npos) {
             pos = text.size();
@@ -892,6 +916,8 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
             continue;
         }
         if (local == row) {
+            if (rowClose.size() != name.size() + 3)
+                rowClose = "</" + std::string(name) + ">";
             std::uint64_t number = 0;
             sheet.row += sheet.rows;
             sheet.rows = 1;
@@ -943,6 +969,7 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
             }
         }
         pos = after;
+        sheet.skipping = sheet.headed && sheet.column >= sheet.phone.size();
     }
     if (out)
         out->append(text.substr(copied, pos - copied));

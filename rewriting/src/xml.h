@@ -2,7 +2,6 @@
 // attributes read and set, text decoded; every byte not touched stays.
 #pragma once
 
-#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -25,8 +24,12 @@ inline std::size_t tagEnd(std::string_view text, std::size_t from)
     const std::size_t first = text.find('>', from + 1);
     if (first == text.npos)
         return first;
-    const std::string_view inside = text.substr(from, first - from);
-    if (inside.find('\'') == inside.npos && std::count(inside.begin(), inside.end(), '"') % 2 == 0)
+    unsigned quotes = 0, apostrophes = 0;
+    for (std::size_t i = from; i < first; ++i) {
+        quotes += text[i] == '"';
+        apostrophes += text[i] == '\'';
+    }
+    if (quotes % 2 == 0 && apostrophes == 0)
         return first;
     char quote = 0;
     for (std::size_t i = from + 1; i < text.size(); ++i) {
