@@ -34,8 +34,10 @@ onmessage = async ({data: file}) => {
         rules.HEAPU8.set(name, at);
         rules.HEAPU8.set(start, at + name.length);
         const format = rules._convqvr_format_of(at, name.length, at + name.length, start.length);
-        if (!rules._convqvr_file_open(format))
-            throw new Error(rules.UTF8ToString(rules._convqvr_notes()));
+        if (!rules._convqvr_file_open(format)) {
+            postMessage({refused: rules.UTF8ToString(rules._convqvr_notes())});
+            return;
+        }
         for (let done = 0; !chunk.done; chunk = await next) {
             const bytes = chunk.value;
             next = read(done + bytes.length);

@@ -185,9 +185,10 @@ Convqvr().then((rules) => {
             reports.hidden = count === 0;
         };
         worker.onmessage = ({data}) => {
-            if (data.failed !== undefined) {
+            if (data.failed !== undefined || data.refused !== undefined) {
                 progress.hidden = true;
-                said.textContent = `${file.name} : la lecture a échoué (${data.failed}).`;
+                said.textContent = data.refused !== undefined ? `${file.name} : ${data.refused}.`
+                    : `${file.name} : la lecture a échoué (${data.failed}).`;
                 return;
             }
             report(data.notes);

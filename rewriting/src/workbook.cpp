@@ -187,7 +187,7 @@ public:
     std::size_t held() const override
     {
         return record.size() + window.size() + part.size() + heldStrings.size()
-            + 4 * stringAt.size() + entries.size() * sizeof(Entry);
+            + sizeof(stringAt[0]) * stringAt.size() + entries.size() * sizeof(Entry);
     }
     bool again() override { return pass != Pass::Done && !refused; }
 
@@ -279,7 +279,7 @@ private:
     std::vector<std::string> xfGroupings; // by style index
     // Shared strings: those that are numbers, or name columns, by index.
     std::uint64_t strings = 0;
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> stringAt; // index, offset
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> stringAt; // index, offset
     std::string heldStrings;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> namingStrings; // index, namesOf()
 
@@ -801,7 +801,7 @@ void WorkbookReader::readStrings(bool last)
             scratch.clear();
             const Verdict verdict = rewriteField(*plain, scratch);
             if (verdict == Verdict::Converted || verdict == Verdict::NoRule) {
-                stringAt.emplace_back(strings, std::uint32_t(heldStrings.size()));
+                stringAt.emplace_back(std::uint32_t(strings), std::uint32_t(heldStrings.size()));
                 heldStrings.append(*plain);
             }
             if (const std::uint64_t mask = namesOf(*plain))

@@ -48,7 +48,10 @@ TARGETS = ["nhc", "Quitter", "choisir"]
 ADDRESS_BOOKS = [("drop", "carnet-2.1.vcf", "(vCard) : convertis 2, laissés tels quels 1, signalés 1.",
                   "ligne 9 : « 52 12 34 56 » : aucune règle", "carnet-2.1-converti.vcf"),
                  ("choose", "contacts-outlook.csv", "(CSV) : convertis 2",
-                  "ligne 2 : « 52 12 34 56 »", "contacts-outlook-converti.csv")]
+                  "ligne 2 : « 52 12 34 56 »", "contacts-outlook-converti.csv"),
+                 # A workbook is left to the command line, and said so.
+                 ("drop", "membres.xlsx", " : un classeur se convertit avec la commande convqvr --tableur",
+                  "", None)]
 
 
 def browser(work):
@@ -253,6 +256,11 @@ def address_books(driver, url, work):
                 "document.getElementById('carnet').dispatchEvent(new DragEvent('drop',"
                 " {dataTransfer: moved, bubbles: true, cancelable: true}))", picked)
         link = driver.find_element(By.ID, "converti")
+        if converted is None:
+            said = lambda: driver.find_element(By.ID, "dit").text
+            check(wait(10, lambda: counts in said()) and not link.is_displayed(),
+                  f"{name}: {said()!r}, nothing offered")
+            continue
         check(wait(10, link.is_displayed) and link.get_attribute("download") == converted,
               f"{name} is offered as {link.get_attribute('download')}")
         said = driver.find_element(By.ID, "dit").text
