@@ -57,7 +57,8 @@ std::string rewritten(rewriting::Format format, std::string_view file, std::size
         for (std::size_t at = 0; at < file.size(); at += piece) {
             reader->feed(file.substr(at, piece), out);
             if (reader->held() > mostHeld) {
-                std::fprintf(stderr, "a reader of %d holds %zu bytes\n", int(format), reader->held());
+                std::fprintf(
+                    stderr, "a reader of %d holds %zu bytes\n", int(format), reader->held());
                 std::abort();
             }
         }

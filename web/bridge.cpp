@@ -68,7 +68,8 @@ EMSCRIPTEN_KEEPALIVE const char *convqvr_format_name(int format)
 EMSCRIPTEN_KEEPALIVE bool convqvr_file_open(int format)
 {
     file = rewriting::readerOf(rewriting::Format(format));
-    notes = file ? "" : "un classeur se convertit avec la commande convqvr --tableur, pas dans la page";
+    notes = file ? ""
+                 : "un classeur se convertit avec la commande convqvr --tableur, pas dans la page";
     return bool(file);
 }
 

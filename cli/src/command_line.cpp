@@ -388,7 +388,9 @@ std::optional<int> readOptions(
         return misused(workbook + " convertit un seul classeur à la fois");
     // Written to a terminal, a workbook is garbage, and lost.
     if (settings.format == Format::Workbook && isTerminal(streams.out)) {
-        say(streams.err, "un classeur converti ne s'écrit pas sur un terminal : redirigez la sortie (> classeur-10.xlsx)");
+        say(streams.err,
+            "un classeur converti ne s'écrit pas sur un terminal : redirigez la sortie (> "
+            "classeur-10.xlsx)");
         return 2;
     }
     if (settings.verbose && !settings.format)

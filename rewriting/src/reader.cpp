@@ -23,9 +23,9 @@ Verdict Reader::field(
         if (number.verdict == Verdict::Converted) {
             ++counted.converted;
             if (listing)
-                reported.push_back({line,
-                    quoted() + " → « " + out.substr(number.at, number.size) + " »", false,
-                    std::string(place)});
+                reported.push_back(
+                    {line, quoted() + " → « " + out.substr(number.at, number.size) + " »", false,
+                        std::string(place)});
         } else if (number.verdict == Verdict::NoRule) {
             ++counted.reported;
             reported.push_back(

@@ -1,9 +1,11 @@
 // A spreadsheet as LibreOffice (.ods) or Excel (.xlsx) keeps it: a ZIP
-// archive read three times from its start. First checked whole (every CRC)
-// and its small parts read: shared strings, number formats, sheet names.
-// Then its sheets planned: which cells convert, said and counted. Then
-// written: each entry with nothing to convert copied as its bytes came, the
-// others inflated, their cells rewritten in place, and deflated again.
+// archive read more than once from its start, so that nothing is written of
+// one that cannot be read. First checked whole (every CRC) and its small
+// parts read: shared strings, number formats, sheet names. Then its sheets
+// planned: which cells convert, said and counted (an .ods's while it is
+// checked). Then written: each entry with nothing to convert copied as its
+// bytes came, the others inflated, their cells rewritten in place, and
+// deflated again.
 #include "bytes.h"
 #include "readers.h"
 #include "xml.h"
@@ -32,6 +34,8 @@ constexpr std::uint64_t bombRatio = 500;
 constexpr std::uint64_t zip32Limit = 0xFFFFFFFF;
 
 const std::string odsType = "application/vnd.oasis.opendocument.spreadsheet";
+const std::string passwordSaid
+    = "classeur protégé par un mot de passe : enregistrez-le sans mot de passe pour le convertir";
 const std::string compoundSignature = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 // The stream an encrypted workbook keeps its package in, in UTF-16.
 const std::string encryptedPackage = [] {
@@ -141,11 +145,11 @@ struct Entry
     std::string name;
     Role role = Role::Other;
     std::uint16_t flags = 0, method = 0;
-    std::uint64_t data = 0;       // compressed bytes
-    std::size_t descriptor = 0;   // bytes of the descriptor after them
-    std::uint32_t crc = 0;        // said by the archive
-    std::uint64_t size = 0;       // inflated, said by the archive
-    std::uint32_t sheet = 0;      // an .xlsx worksheet's place in sheetNames
+    std::uint64_t data = 0;     // compressed bytes
+    std::size_t descriptor = 0; // bytes of the descriptor after them
+    std::uint32_t crc = 0;      // said by the archive
+    std::uint64_t size = 0;     // inflated, said by the archive
+    std::uint32_t sheet = 0;    // an .xlsx worksheet's place in sheetNames
     bool changes = false;
     bool planned = false; // its cells read, what changes known
     bool checked = true;  // its CRC and size, else checked when planned
@@ -195,10 +199,10 @@ private:
     enum class Pass { Survey, Plan, Write, Done };
     enum class Step { Start, Record, Data, Descriptor, Trailing, Refused, Compound };
 
-    // The archive's records.
-    // Takes bytes of `piece` into `record` until it holds `size`.
+    // The archive's records. Takes bytes of `piece` into `record` until it
+    // holds `size`.
     bool gather(std::string_view &piece, std::size_t size);
-    void record_(std::string_view &piece, std::string &out);
+    void nextRecord(std::string_view &piece, std::string &out);
     void localHeader(std::string &out);
     void centralHeader(std::string &out);
     void endRecord(std::string &out);
@@ -226,7 +230,6 @@ private:
 
     // An entry's bytes, inflated.
     void content(std::string_view bytes, bool last, std::string &out);
-    void survey(std::string_view bytes, bool last);
     void readStrings(bool last);
     void readSmallParts();
     void scanSheet(bool last, std::string *out);
@@ -317,7 +320,7 @@ void WorkbookReader::feed(std::string_view piece, std::string &out)
         }
         switch (step) {
         case Step::Record:
-            record_(piece, out);
+            nextRecord(piece, out);
             break;
         case Step::Data:
             data(piece, out);
@@ -354,7 +357,7 @@ bool WorkbookReader::gather(std::string_view &piece, std::size_t size)
     return record.size() >= size;
 }
 
-void WorkbookReader::record_(std::string_view &piece, std::string &out)
+void WorkbookReader::nextRecord(std::string_view &piece, std::string &out)
 {
     const auto need = [&](std::size_t size) { return gather(piece, size); };
     if (!need(4))
@@ -363,12 +366,14 @@ void WorkbookReader::record_(std::string_view &piece, std::string &out)
     if (signature == zip::localSignature) {
         if (centralSeen)
             return broken("archive abîmée : une entrée après le répertoire");
-        if (!need(zip::localSize) || !need(zip::localSize + read16(record, 26) + read16(record, 28)))
+        if (!need(zip::localSize)
+            || !need(zip::localSize + read16(record, 26) + read16(record, 28)))
             return;
         localHeader(out);
     } else if (signature == zip::centralSignature) {
         if (!need(zip::centralSize)
-            || !need(zip::centralSize + read16(record, 28) + read16(record, 30) + read16(record, 32)))
+            || !need(
+                zip::centralSize + read16(record, 28) + read16(record, 30) + read16(record, 32)))
             return;
         centralHeader(out);
     } else if (signature == zip::endSignature) {
@@ -400,7 +405,7 @@ void WorkbookReader::localHeader(std::string &out)
         const Entry &e = current();
         if (e.flags & zip::encrypted) {
             encrypted = true;
-            return broken("classeur protégé par un mot de passe");
+            return broken(passwordSaid);
         }
         if (e.method != 0 && e.method != zip::deflated)
             return broken("« " + e.name + " » est compressé d'une façon inconnue (méthode "
@@ -408,11 +413,13 @@ void WorkbookReader::localHeader(std::string &out)
         if (e.method == 0 && (e.flags & zip::sizesAfter))
             return broken("archive abîmée : « " + e.name + " » sans sa taille");
         if (e.data == zip32Limit || e.size == zip32Limit)
-            return broken("archive ZIP64 (plus de 4 Gio ou de 65 535 entrées) : non prise en charge");
+            return broken(
+                "archive ZIP64 (plus de 4 Gio ou de 65 535 entrées) : non prise en charge");
         left = (e.flags & zip::sizesAfter) ? ~std::uint64_t(0) : e.data;
         // A worksheet whose size is told is checked as it is planned, not
         // inflated once more for its CRC alone.
-        current().checked = !(e.role == Role::Sheet && e.method == zip::deflated && left != ~std::uint64_t(0));
+        current().checked
+            = !(e.role == Role::Sheet && e.method == zip::deflated && left != ~std::uint64_t(0));
         reading = current().checked;
     } else {
         Entry *known = entryAt(start);
@@ -482,8 +489,8 @@ void WorkbookReader::data(std::string_view &piece, std::string &out)
             inflated += fresh.size();
             compressed += used;
             if (checking() && inflated > bombFloor && inflated > bombRatio * compressed)
-                return broken("« " + entry.name
-                    + " » se décompresse démesurément : archive piégée, refusée");
+                return broken(
+                    "« " + entry.name + " » se décompresse démesurément : archive piégée, refusée");
             if (&inflatedTo == &window)
                 content({}, false, out);
             else if (part.size() > longestPart && entry.role != Role::Other)
@@ -524,7 +531,8 @@ void WorkbookReader::endOfData(std::string &out)
 
 void WorkbookReader::descriptor(std::string_view &piece, std::string &out)
 {
-    if (!gather(piece, 4) || !gather(piece, read32(record, 0) == zip::descriptorSignature ? 16 : 12))
+    if (!gather(piece, 4)
+        || !gather(piece, read32(record, 0) == zip::descriptorSignature ? 16 : 12))
         return;
     Entry &entry = current();
     const std::size_t skip = record.size() == 16 ? 4 : 0;
@@ -547,18 +555,18 @@ void WorkbookReader::endOfEntry(std::string &out)
         if (entry.method == 0)
             inflated = entry.data;
         if (crc != entry.crc || inflated != entry.size)
-            return broken("archive abîmée : « " + entry.name + " » ne correspond pas à sa somme de contrôle");
+            return broken(
+                "archive abîmée : « " + entry.name + " » ne correspond pas à sa somme de contrôle");
         entry.checked = true;
     }
     if (pass == Pass::Survey) {
         if (entry.role == Role::Mimetype) {
             mimetype = part;
             ods = mimetype.starts_with(odsType);
-        }
-        else if (entry.role == Role::Manifest)
+        } else if (entry.role == Role::Manifest)
             encrypted = encrypted || part.find("encryption-data") != part.npos;
-        else if (entry.role != Role::Other && entry.role != Role::Sheet && entry.role != Role::Content
-            && entry.role != Role::SharedStrings)
+        else if (entry.role != Role::Other && entry.role != Role::Sheet
+            && entry.role != Role::Content && entry.role != Role::SharedStrings)
             readSmallParts();
     }
     if (pass == Pass::Write && entry.changes) {
@@ -587,7 +595,8 @@ void WorkbookReader::centralHeader(std::string &out)
     if (centralCount++ == 0)
         centralStart = written;
     Entry *entry = entryAt(read32(record, 42));
-    const std::string_view name = std::string_view(record).substr(zip::centralSize, read16(record, 28));
+    const std::string_view name
+        = std::string_view(record).substr(zip::centralSize, read16(record, 28));
     if (!entry || entry->name != name)
         return broken("archive abîmée : son répertoire ne correspond pas à ses entrées");
     if (pass == Pass::Write) {
@@ -625,7 +634,8 @@ void WorkbookReader::content(std::string_view bytes, bool last, std::string &out
     if (entry.method == 0) {
         if (checking())
             crc = zip::crc(crc, bytes);
-        if (entry.role == Role::Sheet || entry.role == Role::Content || entry.role == Role::SharedStrings)
+        if (entry.role == Role::Sheet || entry.role == Role::Content
+            || entry.role == Role::SharedStrings)
             window.append(bytes);
         else if (entry.role != Role::Other)
             part.append(bytes);
@@ -647,7 +657,6 @@ void WorkbookReader::content(std::string_view bytes, bool last, std::string &out
     scanSheet(last, &changed);
     entry.newCrc = zip::crc(entry.newCrc, changed);
     entry.newSize += changed.size();
-    const std::size_t had = deflated.size();
     deflater.deflate(changed, deflated, false);
     changed.clear();
     if (deflated.size() >= 64 * 1024) {
@@ -655,16 +664,16 @@ void WorkbookReader::content(std::string_view bytes, bool last, std::string &out
         entry.newData += deflated.size();
         deflated.clear();
     }
-    (void)had;
 }
 
-void WorkbookReader::finish(std::string &out)
+void WorkbookReader::finish(std::string &)
 {
     if (step == Step::Start && !failed())
         broken("ce n'est pas un classeur .ods ou .xlsx");
     if (step == Step::Compound) {
-        broken(encrypted ? "classeur protégé par un mot de passe : enregistrez-le sans mot de passe pour le convertir"
-                             : "ancien classeur Excel (.xls) : enregistrez-le en .xlsx ou .ods pour le convertir");
+        broken(encrypted ? passwordSaid
+                         : "ancien classeur Excel (.xls) : enregistrez-le en .xlsx ou .ods pour le "
+                           "convertir");
     }
     if (refused) {
         pass = Pass::Done;
@@ -676,10 +685,11 @@ void WorkbookReader::finish(std::string &out)
         xlsx = std::any_of(entries.begin(), entries.end(),
             [](const Entry &entry) { return entry.role == Role::Workbook; });
         if (encrypted)
-            return broken("classeur protégé par un mot de passe : enregistrez-le sans mot de passe pour le convertir");
+            return broken(passwordSaid);
         if (!ods && !xlsx)
-            return broken(mimetype.empty() ? "archive ZIP qui n'est pas un classeur .ods ou .xlsx"
-                                           : "document OpenDocument qui n'est pas un classeur (" + mimetype + ")");
+            return broken(mimetype.empty()
+                    ? "archive ZIP qui n'est pas un classeur .ods ou .xlsx"
+                    : "document OpenDocument qui n'est pas un classeur (" + mimetype + ")");
         // Each worksheet's name, from the workbook and its links.
         for (Entry &entry : entries) {
             if (entry.role != Role::Sheet)
@@ -706,7 +716,9 @@ void WorkbookReader::finish(std::string &out)
                 problem(0, "pas de colonne « " + wanted[k] + " »");
         }
         if (wanted.empty() && !anyPhone)
-            problem(0, "aucune colonne de téléphone : nommez-la avec --colonne NOM ; le classeur est recopié tel quel");
+            problem(0,
+                "aucune colonne de téléphone : nommez-la avec --colonne NOM ; le classeur est "
+                "recopié tel quel");
         pass = Pass::Write;
     } else if (pass == Pass::Write) {
         pass = Pass::Done;
@@ -717,7 +729,6 @@ void WorkbookReader::finish(std::string &out)
     record.clear();
     centralSeen = false;
     centralCount = 0;
-    (void)out;
 }
 
 std::uint64_t WorkbookReader::namesOf(std::string_view text) const
@@ -797,7 +808,8 @@ void WorkbookReader::readStrings(bool last)
         const std::string_view item = text.substr(end + 1, closed - end - 1);
         const std::string t = std::string(xml::prefixOf(name)) + "t";
         const std::optional<std::string_view> plain = xml::contentOf(item, t);
-        if (plain && plain->find('<') == plain->npos && item.find("<" + std::string(xml::prefixOf(name)) + "r>") == item.npos) {
+        if (plain && plain->find('<') == plain->npos
+            && item.find("<" + std::string(xml::prefixOf(name)) + "r>") == item.npos) {
             scratch.clear();
             const Verdict verdict = rewriteField(*plain, scratch);
             if (verdict == Verdict::Converted || verdict == Verdict::NoRule) {
@@ -827,13 +839,15 @@ void WorkbookReader::readSmallParts()
         const std::string_view tag = text.substr(open, end + 1 - open);
         const std::string_view name = xml::localName(xml::nameOf(tag));
         if (role == Role::Workbook && name == "sheet" && !xml::closes(tag)) {
-            sheetIds.emplace_back(xml::attribute(tag, "r:id"), xml::decoded(xml::attribute(tag, "name")));
+            sheetIds.emplace_back(
+                xml::attribute(tag, "r:id"), xml::decoded(xml::attribute(tag, "name")));
         } else if (role == Role::WorkbookLinks && name == "Relationship") {
             std::string target = xml::decoded(xml::attribute(tag, "Target"));
             target = target.starts_with('/') ? target.substr(1) : "xl/" + target;
             sheetLinks.emplace_back(xml::attribute(tag, "Id"), target);
         } else if (role == Role::Styles && name == "numFmt") {
-            formats.emplace_back(xml::attribute(tag, "numFmtId"), groupingOf(xml::attribute(tag, "formatCode")));
+            formats.emplace_back(
+                xml::attribute(tag, "numFmtId"), groupingOf(xml::attribute(tag, "formatCode")));
         } else if (role == Role::Styles && name == "cellXfs") {
             inCellStyles = !xml::closes(tag) && !xml::empty(tag);
         } else if (role == Role::Styles && name == "xf" && inCellStyles && !xml::closes(tag)) {
@@ -858,7 +872,10 @@ Verdict WorkbookReader::convert(std::string_view text, std::string &out, std::ui
     // Each row a repeated one stands for, counted and said.
     for (std::uint64_t k = 0; k < sheet.rows; ++k) {
         out.clear();
-        place.assign(sheet.name).append("!").append(letters(column)).append(std::to_string(sheet.row + k));
+        place.assign(sheet.name)
+            .append("!")
+            .append(letters(column))
+            .append(std::to_string(sheet.row + k));
         verdict = field(text, out, 0, place);
     }
     return verdict;
@@ -871,7 +888,8 @@ void WorkbookReader::endRow()
         sheet.phone = std::move(sheet.naming);
         while (!sheet.phone.empty() && !sheet.phone.back())
             sheet.phone.pop_back();
-        anyPhone = anyPhone || std::find(sheet.phone.begin(), sheet.phone.end(), 1) != sheet.phone.end();
+        anyPhone
+            = anyPhone || std::find(sheet.phone.begin(), sheet.phone.end(), 1) != sheet.phone.end();
     }
     sheet.naming.clear();
     sheet.rowText = false;
@@ -890,7 +908,9 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
             // Past the last converted column, cells need not be told apart.
             const std::size_t rowEnd = text.find(rowClose, pos);
             if (rowEnd == text.npos) {
-                pos = last ? text.size() : std::max(pos, text.size() - std::min(text.size(), rowClose.size() - 1));
+                pos = last
+                    ? text.size()
+                    : std::max(pos, text.size() - std::min(text.size(), rowClose.size() - 1));
                 break;
             }
             sheet.skipping = false;
@@ -935,7 +955,8 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
             sheet.name = xml::decoded(xml::attribute(tag, "table:name"));
             continue;
         }
-        if (isOds ? local != "table:table-cell" && local != "table:covered-table-cell" : local != "c")
+        if (isOds ? local != "table:table-cell" && local != "table:covered-table-cell"
+                  : local != "c")
             continue;
         // A cell: read whole when it may convert or name a column, else
         // passed over whole.
@@ -1041,8 +1062,8 @@ bool WorkbookReader::xlsxCell(std::string_view inner, std::string_view start)
         if (!text && pass != Pass::Write)
             countLeft();
     } else if (type.empty() || type == "n") {
-        if (!value || xml::contentOf(inner, prefix + "f") || value->size() != 8 || (*value)[0] == '0'
-            || value->find_first_not_of("0123456789") != value->npos)
+        if (!value || xml::contentOf(inner, prefix + "f") || value->size() != 8
+            || (*value)[0] == '0' || value->find_first_not_of("0123456789") != value->npos)
             return false;
         // As its number format showed it.
         std::uint64_t style = 0;
@@ -1061,13 +1082,15 @@ bool WorkbookReader::xlsxCell(std::string_view inner, std::string_view start)
         return true;
     } else if (inlined) {
         const std::size_t where = std::size_t(text->data() - start.data());
-        const std::string_view element(
-            start.data(), std::size_t(inner.data() + inner.size() - start.data()) + prefix.size() + 4);
-        replacement.append(element.substr(0, where)).append(scratch).append(element.substr(where + text->size()));
+        const std::string_view element(start.data(),
+            std::size_t(inner.data() + inner.size() - start.data()) + prefix.size() + 4);
+        replacement.append(element.substr(0, where))
+            .append(scratch)
+            .append(element.substr(where + text->size()));
     } else {
         replacement = xml::withAttribute(start, "t", "inlineStr");
-        replacement += "<" + prefix + "is><" + prefix + "t>" + scratch + "</" + prefix + "t></" + prefix
-            + "is></" + prefix + "c>";
+        replacement += "<" + prefix + "is><" + prefix + "t>" + scratch + "</" + prefix + "t></"
+            + prefix + "is></" + prefix + "c>";
     }
     return true;
 }
@@ -1078,7 +1101,8 @@ bool WorkbookReader::odsCell(std::string_view element, std::string_view start)
 {
     const std::string_view type = xml::attribute(start, "office:value-type");
     constexpr std::string_view close = "</table:table-cell>";
-    const std::string_view inner = element.substr(start.size(), element.size() - start.size() - close.size());
+    const std::string_view inner
+        = element.substr(start.size(), element.size() - start.size() - close.size());
     if (!sheet.headed) {
         if (type == "string") {
             std::string plain;
@@ -1097,7 +1121,8 @@ bool WorkbookReader::odsCell(std::string_view element, std::string_view start)
     constexpr std::string_view open = "<text:p>", closeParagraph = "</text:p>";
     if (!inner.starts_with(open) || !inner.ends_with(closeParagraph))
         return false;
-    const std::string_view text = inner.substr(open.size(), inner.size() - open.size() - closeParagraph.size());
+    const std::string_view text
+        = inner.substr(open.size(), inner.size() - open.size() - closeParagraph.size());
     std::uint64_t number = 0;
     const std::string_view value = xml::attribute(start, "office:value");
     if (text.find('<') != text.npos || (type != "string" && type != "float")
@@ -1120,7 +1145,8 @@ bool WorkbookReader::odsCell(std::string_view element, std::string_view start)
         if (xml::attributeAt(startTag, "calcext:value-type"))
             startTag = xml::withAttribute(startTag, "calcext:value-type", "string");
     }
-    const std::string convertedCell = startTag + std::string(open) + converted + std::string(closeParagraph) + std::string(close);
+    const std::string convertedCell = startTag + std::string(open) + converted
+        + std::string(closeParagraph) + std::string(close);
     // A cell repeated over columns converted and not: one cell for each run.
     for (std::uint64_t k = cellColumn; k < cellColumn + cellRepeat;) {
         const bool phone = sheet.converts(k);
@@ -1133,8 +1159,9 @@ bool WorkbookReader::odsCell(std::string_view element, std::string_view start)
         } else {
             const std::size_t tagSize = xml::tagEnd(model, 0) + 1;
             const std::string count = std::to_string(run);
-            replacement += xml::withAttribute(model.substr(0, tagSize), "table:number-columns-repeated",
-                run == 1 ? std::nullopt : std::optional<std::string_view>(count));
+            replacement
+                += xml::withAttribute(model.substr(0, tagSize), "table:number-columns-repeated",
+                    run == 1 ? std::nullopt : std::optional<std::string_view>(count));
             replacement += model.substr(tagSize);
         }
         k += run;

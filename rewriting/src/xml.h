@@ -79,10 +79,10 @@ inline bool empty(std::string_view tag)
 // Where the value of attribute `name` stands in a start tag, as written.
 struct Attribute
 {
-    std::size_t at = 0;        // the name's first byte
-    std::size_t value = 0;     // the value's first byte, after the quote
-    std::size_t size = 0;      // the value's bytes
-    std::string_view text;     // the value
+    std::size_t at = 0;    // the name's first byte
+    std::size_t value = 0; // the value's first byte, after the quote
+    std::size_t size = 0;  // the value's bytes
+    std::string_view text; // the value
 };
 
 inline std::optional<Attribute> attributeAt(std::string_view tag, std::string_view name)
@@ -148,7 +148,8 @@ inline std::string decoded(std::string_view text)
             code = '\'';
         else if (entity.starts_with('#')) {
             const bool hex = entity.starts_with("#x");
-            const char *first = entity.data() + (hex ? 2 : 1), *last = entity.data() + entity.size();
+            const char *first = entity.data() + (hex ? 2 : 1),
+                       *last = entity.data() + entity.size();
             if (std::from_chars(first, last, code, hex ? 16 : 10).ptr != last)
                 code = 0;
         }

@@ -89,8 +89,8 @@ struct Deflater::Engine
 Deflater::Deflater()
     : engine(std::make_unique<Engine>())
 {
-    if (deflateInit2(&engine->stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
-            Z_DEFAULT_STRATEGY)
+    if (deflateInit2(
+            &engine->stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY)
         != Z_OK)
         std::abort();
 }

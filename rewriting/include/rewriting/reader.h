@@ -25,8 +25,8 @@ struct Counts
 struct Report
 {
     std::size_t line;
-    std::string said; // the sentence, with no place
-    bool problem;     // the file was not read as it should be: status 1
+    std::string said;       // the sentence, with no place
+    bool problem;           // the file was not read as it should be: status 1
     std::string place = {}; // where, when not a line: a sheet's cell
 };
 
