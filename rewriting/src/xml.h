@@ -2,6 +2,8 @@
 // attributes read and set, text decoded; every byte not touched stays.
 #pragma once
 
+#include <conversion/utf8.h>
+
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -157,21 +159,8 @@ inline std::string decoded(std::string_view text)
             plain += text[i];
             continue;
         }
-        if (code < 0x80) {
-            plain += char(code);
-        } else if (code < 0x800) {
-            plain += char(0xC0 | code >> 6);
-            plain += char(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            plain += char(0xE0 | code >> 12);
-            plain += char(0x80 | (code >> 6 & 0x3F));
-            plain += char(0x80 | (code & 0x3F));
-        } else {
-            plain += char(0xF0 | code >> 18);
-            plain += char(0x80 | (code >> 12 & 0x3F));
-            plain += char(0x80 | (code >> 6 & 0x3F));
-            plain += char(0x80 | (code & 0x3F));
-        }
+        const char32_t character = code;
+        conversion::appendUtf8({&character, 1}, plain);
         i = end;
     }
     return plain;
