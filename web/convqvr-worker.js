@@ -51,6 +51,12 @@ onmessage = async ({data: file}) => {
             done += bytes.length;
         }
         feed(null);
+        // A reader that wrote nothing of a file that had something (an
+        // archive read as text) has nothing to offer: only why.
+        if (file.size > 0 && !parts.some((part) => part.length > 0)) {
+            postMessage({refused: notes.split("\n")[0]});
+            return;
+        }
         const kind = rules.UTF8ToString(rules._convqvr_format_name(format));
         const counts = rules.UTF8ToString(rules._convqvr_file_counts());
         const type = file.type || "application/octet-stream";

@@ -51,8 +51,9 @@ Format formatOf(std::string_view fileName, std::string_view start);
 // them; case, accents, punctuation and numbers do not count.
 extern const std::vector<std::string_view> telephoneColumns;
 
-// A reader of the format, or null for a workbook in the page. `columns`: the CSV or workbook columns to convert,
-// by name; none, those whose name says they hold telephone numbers.
+// A reader of the format, or null for a workbook in the page. `columns`: the
+// CSV or workbook columns to convert, by name; none, those whose name says
+// they hold telephone numbers.
 std::unique_ptr<Reader> readerOf(Format format, std::vector<std::string> columns = {});
 
 } // namespace rewriting
