@@ -20,6 +20,8 @@ echo "keystrokes and a large paste ..." >&2
 tests/xvfb.sh "$bin/keystroke_benchmark" >>"$log" 2>/dev/null
 echo "the command line over lists of numbers ..." >&2
 "$bin/lines_benchmark" build/default/bin/convqvr "$bin/floor_copy" >>"$log"
+echo "workbooks beside a floor that only inflates and deflates ..." >&2
+/usr/bin/python3 benchmarks/workbook_benchmark.py build/default/bin/convqvr "$bin/floor_zip" >>"$log"
 echo "the page in Chromium ..." >&2
 page=$(scripts/build-web.sh 2>/dev/null | tail -n1)
 /usr/bin/python3 benchmarks/web_benchmark.py "$page" build/default/bin/convqvr >>"$log"
