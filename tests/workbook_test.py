@@ -66,6 +66,7 @@ def real_programs(program, scratch):
     sheet.append(["Roux", 42123456, "(1) 45.67.89.01", datetime.date(1950, 3, 1), "x"])
     sheet.append(["Blanc", 45678901, "16 1 45 67 89 01", None, 42123456])
     sheet.append(["Noir", "=1+1", 52123456, None, None])
+    sheet.append(["Vert", "19 44 20 7946 0958", "+44 20 7946 0958", None, "1-617-679-1984"])
     sheet["B2"].number_format = "00 00 00 00"
     sheet["B3"].number_format = "00.00.00.00"
     other = book.create_sheet("Autre")
@@ -89,7 +90,9 @@ def real_programs(program, scratch):
           '"Nom";"Tél. domicile";"Mobile";"Naissance";"Notes"\n'
           '"Roux";"04 42 12 34 56";"01.45.67.89.01";"1950-03-01";"x"\n'
           '"Blanc";"05.45.67.89.01";"01 45 67 89 01";;"42123456"\n'
-          '"Noir";"2";"52123456";;\n', f"LibreOffice reads openpyxl's sheet converted: "
+          '"Noir";"2";"52123456";;\n'
+          '"Vert";"00 44 20 7946 0958";"+44 20 7946 0958";;"1-617-679-1984"\n',
+          f"LibreOffice reads openpyxl's sheet converted: "
                                    f"{sheets.get('bibliotheque-xlsx-10-Adhérents.csv')!r}")
     check(sheets.get("bibliotheque-xlsx-10-Autre.csv") == '"Ville";"Fax"\n"Aix";"04 42 12 34 57"\n',
           f"and its second sheet: {sheets.get('bibliotheque-xlsx-10-Autre.csv')!r}")

@@ -145,11 +145,10 @@ struct Entry
     std::string name;
     Role role = Role::Other;
     std::uint16_t flags = 0, method = 0;
-    std::uint64_t data = 0;     // compressed bytes
-    std::size_t descriptor = 0; // bytes of the descriptor after them
-    std::uint32_t crc = 0;      // said by the archive
-    std::uint64_t size = 0;     // inflated, said by the archive
-    std::uint32_t sheet = 0;    // an .xlsx worksheet's place in sheetNames
+    std::uint64_t data = 0;  // compressed bytes
+    std::uint32_t crc = 0;   // said by the archive
+    std::uint64_t size = 0;  // inflated, said by the archive
+    std::uint32_t sheet = 0; // an .xlsx worksheet's place in sheetNames
     bool changes = false;
     bool planned = false; // its cells read, what changes known
     bool checked = true;  // its CRC and size, else checked when planned
@@ -275,7 +274,7 @@ private:
 
     // What the survey found.
     std::string mimetype;
-    bool ods = false, xlsx = false, encrypted = false;
+    bool ods = false, encrypted = false;
     std::vector<std::pair<std::string, std::string>> sheetLinks; // rId, target
     std::vector<std::pair<std::string, std::string>> sheetIds;   // rId, name
     std::vector<std::string> sheetNames;
@@ -359,25 +358,24 @@ bool WorkbookReader::gather(std::string_view &piece, std::size_t size)
 
 void WorkbookReader::nextRecord(std::string_view &piece, std::string &out)
 {
-    const auto need = [&](std::size_t size) { return gather(piece, size); };
-    if (!need(4))
+    if (!gather(piece, 4))
         return;
     const std::uint32_t signature = read32(record, 0);
     if (signature == zip::localSignature) {
         if (centralSeen)
             return broken("archive abîmée : une entrée après le répertoire");
-        if (!need(zip::localSize)
-            || !need(zip::localSize + read16(record, 26) + read16(record, 28)))
+        if (!gather(piece, zip::localSize)
+            || !gather(piece, zip::localSize + read16(record, 26) + read16(record, 28)))
             return;
         localHeader(out);
     } else if (signature == zip::centralSignature) {
-        if (!need(zip::centralSize)
-            || !need(
+        if (!gather(piece, zip::centralSize)
+            || !gather(piece,
                 zip::centralSize + read16(record, 28) + read16(record, 30) + read16(record, 32)))
             return;
         centralHeader(out);
     } else if (signature == zip::endSignature) {
-        if (!need(zip::endSize) || !need(zip::endSize + read16(record, 20)))
+        if (!gather(piece, zip::endSize) || !gather(piece, zip::endSize + read16(record, 20)))
             return;
         endRecord(out);
     } else if (signature == zip::zip64EndSignature || signature == zip::zip64LocatorSignature) {
@@ -537,7 +535,6 @@ void WorkbookReader::descriptor(std::string_view &piece, std::string &out)
     Entry &entry = current();
     const std::size_t skip = record.size() == 16 ? 4 : 0;
     if (pass == Pass::Survey) {
-        entry.descriptor = record.size();
         entry.crc = read32(record, skip);
         if (read32(record, skip + 4) != entry.data)
             return broken("archive abîmée : « " + entry.name + " » n'a pas la taille dite");
@@ -682,7 +679,7 @@ void WorkbookReader::finish(std::string &)
     if (step != Step::Trailing)
         return broken("archive tronquée");
     if (pass == Pass::Survey) {
-        xlsx = std::any_of(entries.begin(), entries.end(),
+        const bool xlsx = std::any_of(entries.begin(), entries.end(),
             [](const Entry &entry) { return entry.role == Role::Workbook; });
         if (encrypted)
             return broken(passwordSaid);
