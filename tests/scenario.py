@@ -68,7 +68,8 @@ def step(do, read, clipboard, ended, wait, action, argument, box, result):
         check(ended() == 0, f"{argument} ends the program with status {ended()}")
         return
     shown = lambda: read() == (box, result)
-    wait(5, shown)
+    # Generous: Wine on a loaded machine has taken over 5 s to show a key.
+    wait(20, shown)
     check(shown(), f"after {action} {argument}: box|result {'|'.join(read())}, want {box}|{result}")
     if action == "copy":
         copied = lambda: clipboard() == result
