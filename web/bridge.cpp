@@ -3,7 +3,7 @@
 // browser holds it, like Windows; and, for its worker, whole files rewritten
 // a piece at a time.
 #include <form/form.h>
-#include <rewriting/formats.h>
+#include <rewriting/whole_file.h>
 
 #include <emscripten/emscripten.h>
 
@@ -21,7 +21,7 @@ std::string written, notes;              // read by the script before the next c
 void note()
 {
     for (const rewriting::Report &r : file->reports())
-        notes += (r.line ? "ligne " + std::to_string(r.line) + " : " : "") + r.said + "\n";
+        notes += rewriting::where(r) + r.said + "\n";
     file->reports().clear();
 }
 
@@ -58,12 +58,6 @@ EMSCRIPTEN_KEEPALIVE int convqvr_format_of(
         rewriting::formatOf({name, std::size_t(nameLength)}, {start, std::size_t(startLength)}));
 }
 
-// What the user is told the format is.
-EMSCRIPTEN_KEEPALIVE const char *convqvr_format_name(int format)
-{
-    return rewriting::factsOf(rewriting::Format(format)).name.data();
-}
-
 // False for a kind the page does not convert, said at convqvr_notes().
 EMSCRIPTEN_KEEPALIVE bool convqvr_file_open(int format)
 {
@@ -87,10 +81,11 @@ EMSCRIPTEN_KEEPALIVE int convqvr_file_feed(const char *piece, int length)
     return int(written.size());
 }
 
-// What was done, once the file is read.
-EMSCRIPTEN_KEEPALIVE const char *convqvr_file_counts()
+// What was done, once the file named `name` (UTF-8) is read.
+EMSCRIPTEN_KEEPALIVE const char *convqvr_file_said(const char *name, int length, int format)
 {
-    notes = rewriting::said(file->counts());
+    notes = rewriting::saidOfFile(
+        {name, std::size_t(length)}, rewriting::Format(format), file->counts());
     return notes.c_str();
 }
 

@@ -57,10 +57,10 @@ onmessage = async ({data: file}) => {
             postMessage({refused: notes.split("\n")[0]});
             return;
         }
-        const kind = rules.UTF8ToString(rules._convqvr_format_name(format));
-        const counts = rules.UTF8ToString(rules._convqvr_file_counts());
+        rules.HEAPU8.set(name, at);
+        const said = rules.UTF8ToString(rules._convqvr_file_said(at, name.length, format));
         const type = file.type || "application/octet-stream";
-        postMessage({kind, notes, counts, converted: new Blob(parts, {type})});
+        postMessage({said, notes, converted: new Blob(parts, {type})});
     } catch (error) {
         postMessage({failed: error.message});
     } finally {

@@ -199,7 +199,7 @@ Convqvr().then((rules) => {
             if (count > shownReports)
                 item(`… et ${count - shownReports} de plus`);
             progress.hidden = true;
-            said.textContent = `${file.name} (${data.kind}) : ${data.counts}.`;
+            said.textContent = data.said;
             const dot = file.name.lastIndexOf(".");
             URL.revokeObjectURL(link.href);
             link.href = URL.createObjectURL(data.converted);
