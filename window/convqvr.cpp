@@ -1,6 +1,7 @@
 // Builds the window at the fixed geometry of the form and wires its handlers.
 #include "convqvr.h"
 
+#include "files.h"
 #include "keys.h"
 #include <form/declaration.h>
 #include <form/form.h>
@@ -8,12 +9,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFontDatabase>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -142,6 +146,16 @@ Convqvr::Convqvr(QWidget *parent)
     qvr->addAction(copy);
     qvr->setContextMenuPolicy(Qt::ActionsContextMenu);
 
+    // Files come dropped anywhere on the window, or chosen: Ctrl+O, or the
+    // entry in the box's context menu and the window's own.
+    files = new FileConversions(this);
+    setAcceptDrops(true);
+    chooseFile = new QAction(qtext(form::fileEntry), this);
+    chooseFile->setShortcut(QKeySequence::Open);
+    connect(chooseFile, &QAction::triggered, files, &FileConversions::choose);
+    addAction(chooseFile);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
     connect(Quitter, &QPushButton::clicked, this, &Convqvr::Quitter_Click);
     setTabOrder(nhc, Quitter);
     nhc->setFocus();
@@ -213,6 +227,14 @@ bool Convqvr::eventFilter(QObject *watched, QEvent *event)
         if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
             nhc_Click();
         return false;
+    case QEvent::ContextMenu: {
+        QMenu *menu = nhc->createStandardContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addSeparator();
+        menu->addAction(chooseFile);
+        menu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
@@ -284,6 +306,32 @@ void Convqvr::typeCharacters(const QString &text)
         else if (code != 0)
             nhc->insert(QString::fromUcs4(&character, 1));
     }
+}
+
+void Convqvr::convertFiles(const QStringList &paths)
+{
+    files->add(paths);
+}
+
+void Convqvr::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void Convqvr::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    event->acceptProposedAction();
+    // After the drop is done with, so that the source is not held while the
+    // dialog waits.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { convertFiles(paths); }, Qt::QueuedConnection);
 }
 
 void Convqvr::paintEvent(QPaintEvent *)

@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+class FileConversions;
+class QAction;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -25,9 +27,14 @@ public:
     void nhc_Click();
     void Quitter_Click();
 
+    // Whole files, each converted into a file the user names; as a drop.
+    void convertFiles(const QStringList &paths);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     bool keyPasses(const QKeyEvent *event);
@@ -40,4 +47,6 @@ private:
     QLineEdit *nhc = nullptr;
     QLabel *qvr = nullptr;
     QPushButton *Quitter = nullptr;
+    FileConversions *files = nullptr;
+    QAction *chooseFile = nullptr; // also in the box's context menu
 };

@@ -10,5 +10,11 @@ int main(int argc, char *argv[])
     setUpApplication(app);
     Convqvr form;
     form.show();
+    // Files named at start, as the file manager gives them: each is converted
+    // as if dropped.
+    const QStringList files = app.arguments().mid(1);
+    if (!files.isEmpty())
+        QMetaObject::invokeMethod(
+            &form, [&form, files] { form.convertFiles(files); }, Qt::QueuedConnection);
     return app.exec();
 }

@@ -74,6 +74,16 @@ inline constexpr Colour selectedInk = {255, 255, 255};
 inline constexpr int resultIndent = 4;
 inline constexpr std::u16string_view copyEntry = u"Copier";
 
+// Whole files, dropped on the window or chosen through this entry (Ctrl+O),
+// each saved under a name of its own beside itself.
+inline constexpr std::u16string_view fileEntry = u"Convertir un fichier…";
+inline constexpr std::u16string_view chooseTitle = u"Convertir un fichier";
+inline constexpr std::u16string_view saveTitle = u"Enregistrer le fichier converti";
+inline constexpr std::u16string_view knownFiles = u"Carnets, tableaux, listes et classeurs";
+inline constexpr std::u16string_view allFiles = u"Tous les fichiers";
+inline constexpr std::u16string_view sameFile
+    = u"Le fichier lu n'est jamais remplacé : choisissez un autre nom.";
+
 inline constexpr bool bold = true, underlined = true;
 inline constexpr std::nullopt_t none = std::nullopt;
 
