@@ -82,18 +82,47 @@ def draw(scale):
     return width, height, rows
 
 
+def rle8(row):
+    """A row as BMP's 8-bit run-length code: runs of three or more as a count
+    and a colour, what lies between them as it is (to a 16-bit boundary)."""
+    out, x, width = bytearray(), 0, len(row)
+
+    def run_at(at):
+        n = 1
+        while at + n < width and row[at + n] == row[at] and n < 255:
+            n += 1
+        return n
+
+    while x < width:
+        start = x
+        while x < width and run_at(x) < 3 and x - start < 255:
+            x += 1
+        literal = row[start:x]
+        if len(literal) >= 3:
+            out += bytes([0, len(literal)]) + literal + b"\0" * (len(literal) & 1)
+        else:
+            for value in literal:
+                out += bytes([1, value])
+        if x < width and x - start < 255:
+            n = run_at(x)
+            out += bytes([n, row[x]])
+            x += n
+    return bytes(out + b"\0\0")
+
+
 def write_bmp(path, width, height, rows, colours):
-    stride = (width + 3) & ~3
+    # Run-length coded, as BMP allows: the window's program carries it, and
+    # it is the largest part of that program.
     table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in colours)
     offset = 14 + 40 + len(table)
-    size = offset + stride * height
+    pixels = b"".join(rle8(row) for row in reversed(rows))[:-2] + b"\0\1"
+    size = offset + len(pixels)
     with open(path, "wb") as out:
         out.write(struct.pack("<2sIHHI", b"BM", size, 0, 0, offset))
-        out.write(struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, stride * height,
+        out.write(struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1, len(pixels),
                               3780, 3780, len(colours), len(colours)))
         out.write(table)
-        for row in reversed(rows):
-            out.write(row + b"\0" * (stride - width))
+        out.write(pixels)
 
 
 def write_png(path, width, height, rows, colours):
