@@ -4,6 +4,7 @@
 #include <form/form.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <cstring>
@@ -19,6 +20,8 @@ const wchar_t *wide(std::u16string_view text)
 const std::wstring className(form::name.begin(), form::name.end());
 constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT copyCommand = 1;
+// A system menu command: its low four bits are the system's.
+constexpr UINT chooseCommand = 0x10;
 
 COLORREF colour(form::Colour c)
 {
@@ -207,6 +210,13 @@ void Convqvr::onCreate()
     SetWindowSubclass(box, boxProc, 0, reinterpret_cast<DWORD_PTR>(this));
     plain = highContrast();
     layOut(densityOf(window));
+    // Files come dropped anywhere on the window, or chosen: Ctrl+O in the
+    // box, or the entry the window's system menu gains.
+    DragAcceptFiles(window, TRUE);
+    HMENU system = GetSystemMenu(window, FALSE);
+    AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(system, MF_STRING, chooseCommand,
+        (std::wstring(wide(form::fileEntry)) + L"\tCtrl+O").c_str());
 }
 
 void Convqvr::layOut(UINT dpi)
@@ -385,6 +395,21 @@ LRESULT CALLBACK Convqvr::windowProc(HWND window, UINT message, WPARAM wParam, L
         form->layOut(HIWORD(wParam));
         return 0;
     }
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == chooseCommand) {
+            form->files.choose();
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DROPFILES:
+        form->files.dropped(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case FileConversions::progressMessage:
+        form->files.showProgress(int(wParam));
+        return 0;
+    case FileConversions::doneMessage:
+        form->files.finished(reinterpret_cast<rewriting::Told *>(lParam));
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -405,6 +430,10 @@ LRESULT CALLBACK Convqvr::boxProc(
     auto *form = reinterpret_cast<Convqvr *>(data);
     switch (message) {
     case WM_KEYDOWN:
+        if (wParam == 'O' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+            form->files.choose();
+            return 0;
+        }
         if (const auto action = shortcutOf(wParam)) {
             form->edit(*action);
             return 0;

@@ -1,6 +1,7 @@
 // The program's one window in plain Win32: the input box, the result and the button.
 #pragma once
 
+#include "files.h"
 #include <form/declaration.h>
 
 #include <windows.h>
@@ -39,6 +40,9 @@ public:
     // The result's context menu: copies the whole result.
     void copyResult();
 
+    // Whole files, each converted into a file the user names; as a drop.
+    void convertFiles(std::vector<std::wstring> paths) { files.add(std::move(paths)); }
+
     // Where the window reads the system's high contrast setting; a test, on a
     // Windows that cannot change it, reads its own.
     static bool (*highContrast)();
@@ -65,6 +69,7 @@ private:
     std::u16string text(ControlId id) const;
 
     HWND window;
+    FileConversions files{window};
     HWND focused = nullptr;
     UINT density = 96;
     bool plain = false; // high contrast: the system's colours, no picture
