@@ -3,8 +3,9 @@
 // saved where the user says, converted off the window's thread.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <atomic>
 #include <deque>
