@@ -2,12 +2,14 @@
 // becomes, and whole files converted with every other byte kept.
 #include <rewriting/field.h>
 #include <rewriting/formats.h>
+#include <rewriting/whole_file.h>
 
 #include <conversion/convert.h>
 #include <conversion/utf8.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -134,8 +136,8 @@ TEST(Field, WrittenFormsTheirStylesAndWhatIsLeftAlone)
         {"421 234 56", U, "", U""},
         {"+33 1 45 67 89 01", N, "", U""},
         {"+33 (0)1 45 67 89 01", N, "", U""},
-        {std::string(24, '3') + " (1) 45.67.89.01", U, "", U""}, // too many digits
-        {"19" + std::string(300, ' ') + "44 20 7946 0958", U, "", U""}, // too long
+        {std::string(24, '3') + " (1) 45.67.89.01", U, "", U""},             // too many digits
+        {"19" + std::string(300, ' ') + "44 20 7946 0958", U, "", U""},      // too long
         {"42 12 34 56/(52 12 34 56", C, "04 42 12 34 56/(52 12 34 56", U""}, // a bracket not closed
         {"Jean Dupont", U, "", U""},
         {"jean@exemple.fr", U, "", U""},
@@ -317,4 +319,104 @@ TEST(Files, FormatFromNameOrContent)
     };
     for (const auto &c : cases)
         EXPECT_EQ(rewriting::formatOf(c.name, c.start), c.format) << c.name << " " << c.start;
+}
+
+namespace {
+
+// A file in memory, read in small pieces, that can fail as a disk does.
+class MemoryFile : public rewriting::FileAccess
+{
+public:
+    MemoryFile(std::string content_, bool readFails_ = false, bool writeFails_ = false)
+        : content(std::move(content_))
+        , readFails(readFails_)
+        , writeFails(writeFails_)
+    {
+    }
+
+    long read(char *to, std::size_t size) override
+    {
+        if (readFails && at > 0)
+            return -1;
+        const std::size_t n = std::min({size, content.size() - at, std::size_t(7)});
+        std::copy_n(content.data() + at, n, to);
+        at += n;
+        return long(n);
+    }
+    bool rewind() override { return !(at = 0); }
+    std::uint64_t size() override { return content.size(); }
+    bool write(std::string_view bytes) override { return !writeFails && (written += bytes, true); }
+    std::string error() override { return "disque plein"; }
+    void progress(double done) override { lastProgress = done; }
+
+    std::string content, written;
+    std::size_t at = 0;
+    bool readFails, writeFails;
+    double lastProgress = -1;
+};
+
+} // namespace
+
+TEST(WholeFile, SaidAsThePageSaysItAndNothingKeptOfAFailure)
+{
+    std::string manyReports;
+    for (int i = 0; i < 1003; ++i)
+        manyReports += "52 12 34 56\n";
+    struct Case
+    {
+        std::string name, content;
+        bool readFails, writeFails;
+        bool written;
+        std::string said, out;
+        std::vector<std::string> firstReports;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"a.vcf", "BEGIN:VCARD\r\nTEL:42 12 34 56\r\nEND:VCARD\r\n", false, false, true,
+         "a.vcf (vCard) : convertis 1, laissés tels quels 0, signalés 0.",
+         "BEGIN:VCARD\r\nTEL:04 42 12 34 56\r\nEND:VCARD\r\n", {}},
+        {"liste", "42 12 34 56\n52 12 34 56\n", false, false, true,
+         "liste (liste) : convertis 1, laissés tels quels 0, signalés 1.", "04 42 12 34 56\n52 12 34 56\n",
+         {"ligne 2 : « 52 12 34 56 » : aucune règle, laissé tel quel"}},
+        {"beaucoup.txt", manyReports, false, false, true,
+         "beaucoup.txt (liste) : convertis 0, laissés tels quels 0, signalés 1003.", manyReports, {}},
+        {"photo.txt", std::string("\x89PNG\r\n\x1a\n\0\0", 10), false, false, false,
+         "photo.txt : ce n'est ni un carnet d'adresses, ni un tableau, ni une liste, ni un classeur.", "", {}},
+        // An archive, whatever its name says, is read as a workbook.
+        {"tronque.csv", "PK\x03\x04 plus rien", false, false, false,
+         "tronque.csv : archive tronquée.", "", {}},
+        {"a.txt", "42 12 34 56\n42 12 34 56\n", true, false, false,
+         "a.txt : la lecture a échoué (disque plein).", "", {}},
+        {"a.txt", "42 12 34 56\n", false, true, false,
+         "a.txt : l'écriture a échoué (disque plein).", "", {}},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        MemoryFile file(c.content, c.readFails, c.writeFails);
+        const rewriting::Told told = rewriting::convertWhole(c.name, file);
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(told.written, c.written);
+        EXPECT_EQ(told.said, c.said);
+        if (c.written) {
+            EXPECT_EQ(file.written, c.out);
+            EXPECT_EQ(file.lastProgress, 1.0);
+        }
+        for (std::size_t i = 0; i < c.firstReports.size(); ++i)
+            EXPECT_EQ(told.reports.at(i), c.firstReports[i]);
+    }
+    // The first thousand reports, then how many more.
+    MemoryFile many(manyReports);
+    const rewriting::Told told = rewriting::convertWhole("beaucoup.txt", many);
+    ASSERT_EQ(told.reports.size(), rewriting::shownReports + 1);
+    EXPECT_EQ(told.reports[999], "ligne 1000 : « 52 12 34 56 » : aucune règle, laissé tel quel");
+    EXPECT_EQ(told.reports.back(), "… et 3 de plus");
+}
+
+TEST(WholeFile, ConvertedNameBesideTheFile)
+{
+    const std::pair<std::string_view, std::string_view> names[]
+        = {{"contacts.vcf", "contacts-converti.vcf"}, {"a.b.csv", "a.b-converti.csv"},
+            {"liste", "liste-converti"}, {".profil", ".profil-converti"}};
+    for (const auto &[name, converted] : names)
+        EXPECT_EQ(rewriting::convertedName(name), converted);
 }

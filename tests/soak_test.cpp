@@ -3,6 +3,8 @@
 #include "shown_form.h"
 
 #include <QClipboard>
+#include <QDialog>
+#include <QTimer>
 
 #include <array>
 #include <random>
@@ -44,6 +46,14 @@ private slots:
 
         ShownForm shown;
         QVERIFY(shown.open());
+        // Ctrl+O asks for a file: the dialog is cancelled, as by a user who
+        // changed their mind.
+        QTimer cancel;
+        connect(&cancel, &QTimer::timeout, [] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        cancel.start(10);
         QLineEdit *nhc = shown.nhc;
         QLabel *qvr = shown.qvr;
 

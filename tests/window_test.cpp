@@ -1,4 +1,5 @@
 // The window as a user first sees it: layout, texts, fonts, picture, start and end.
+#include "files.h"
 #include "shown_form.h"
 
 #include <algorithm>
@@ -9,13 +10,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -48,6 +55,12 @@ private:
                            .arg(room.width())
                            .arg(room.height())
                            .arg(QFontInfo(widget->font()).family())));
+    }
+
+    static QByteArray bytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(absent)");
     }
 
 private slots:
@@ -398,6 +411,92 @@ private slots:
         // Should the click not end the loop, this does, with a failing status.
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
+    }
+
+    // A file dropped on the window (on the picture, or on the box) is saved
+    // under the name the dialog proposes, beside itself; then the dialog
+    // says what was done. A file that is no list of numbers is said so, and
+    // nothing is written.
+    void droppedFilesAreSavedBesideThemselves_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // none: from the tests' files
+        QTest::addColumn<QString>("on");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("vCard")
+            << u"iphone.vcf"_s << QByteArray() << u"Label3"_s
+            << u"iphone.vcf (vCard) : convertis 2, laissés tels quels 2, signalés 0."_s;
+        QTest::newRow("workbook")
+            << u"membres.xlsx"_s << QByteArray() << u"nhc"_s
+            << u"membres.xlsx (classeur) : convertis 6, laissés tels quels 1, signalés 1.\n"
+               "membres!C3 : « 52 12 34 56 » : aucune règle, laissé tel quel"_s;
+        QTest::newRow("no text")
+            << u"photo.vcf"_s << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << u"qvr"_s
+            << u"photo.vcf : ce n'est ni un carnet d'adresses, ni un tableau, ni une "
+               "liste, ni un classeur."_s;
+    }
+
+    void droppedFilesAreSavedBesideThemselves()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, on);
+        QFETCH(QString, said);
+        QTemporaryDir scratch;
+        const QString path = scratch.filePath(name);
+        if (content.isEmpty()) {
+            QVERIFY(QFile::copy(QLatin1StringView(CONVQVR_TEST_FILES "/") + name, path));
+        } else {
+            QFile made(path);
+            QVERIFY(made.open(QIODevice::WriteOnly) && made.write(content) == content.size());
+        }
+        const QByteArray before = bytes(path);
+        const QString title = form->windowTitle();
+        const QFileInfo file(path);
+        const QString converted
+            = scratch.filePath(file.completeBaseName() + u"-converti."_s + file.suffix());
+
+        // Each dialog as a user answers it: the proposed name, then OK.
+        QString proposed, told;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                proposed = dialog->selectedFiles().value(0);
+                static_cast<QDialog *>(dialog)->accept();
+            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                told = box->text();
+                box->accept();
+            } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+                const auto *reports = dialog->findChild<QPlainTextEdit *>();
+                told = dialog->findChild<QLabel *>(u"said"_s)->text()
+                    + (reports ? u"\n"_s + reports->toPlainText() : QString());
+                dialog->accept();
+            }
+        });
+        answer.start(20);
+        QSignalSpy done(form->findChild<FileConversions *>(), &FileConversions::told);
+
+        QWidget *target = control(on.toLatin1().constData());
+        const QPoint at = target->mapTo(form.get(), target->rect().center());
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &drop);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 20000);
+
+        QCOMPARE(proposed, converted);
+        QCOMPARE(told, said);
+        QCOMPARE(bytes(path), before); // the file read is never changed
+        if (content.isEmpty())
+            QCOMPARE(
+                bytes(converted), bytes(QLatin1StringView(CONVQVR_TEST_FILES "/expected/") + name));
+        else
+            QVERIFY(!QFile::exists(converted));
+        QCOMPARE(form->windowTitle(), title); // no progress left
     }
 
     void closingTheWindowEndsTheProgram()

@@ -55,7 +55,7 @@ public:
     Told run()
     {
         std::string piece(pieceSize, '\0');
-        long got = file.read(piece.data(), piece.size());
+        long got = filled(piece);
         if (got < 0)
             return failed("la lecture a échoué (" + file.error() + ")");
         const std::string_view start(piece.data(), std::size_t(got));
@@ -93,7 +93,7 @@ public:
                 break;
             if (got == 0 && !file.rewind())
                 return failed("la lecture a échoué (" + file.error() + ")");
-            got = file.read(piece.data(), piece.size());
+            got = filled(piece);
             if (got < 0)
                 return failed("la lecture a échoué (" + file.error() + ")");
         }
@@ -107,6 +107,20 @@ public:
     }
 
 private:
+    // A whole piece, or what is left: the kind is told from the first.
+    long filled(std::string &piece)
+    {
+        std::size_t have = 0;
+        for (long got; have < piece.size(); have += std::size_t(got)) {
+            if ((got = file.read(piece.data() + have, piece.size() - have)) <= 0) {
+                if (got < 0)
+                    return -1;
+                break;
+            }
+        }
+        return long(have);
+    }
+
     void take(Reader &reader)
     {
         for (const Report &report : reader.reports()) {
