@@ -4,19 +4,22 @@ names and roles of its controls, then the shared session played with real
 X keystrokes and clicks (xdotool), the texts read back after every step, and
 Quitter pressed through its accessible action.
 
-Usage: accessibility_test.py PROGRAM   (on an X display, on a D-Bus session)
+Then the program started with files, as the desktop entry starts it: each is
+saved where the save dialog proposes, and what the window says is read.
+
+Usage: accessibility_test.py PROGRAM WINDOW_PROGRAM   (on an X display, on a D-Bus session)
 """
 import subprocess
 import sys
 
 import pyatspi
 
-from atspi_session import announcements, check_announced, pump, texts, wait_for_window, walk
+from atspi_session import announcements, check_announced, dialog_texts, pump, texts, wait_for_window, walk
 from form_sheet import PLACES, TITLE, centre
-from scenario import check, end, failures, play, run, steps
+from scenario import check, convert_files, end, failures, play, run, steps
 
 
-def main(program):
+def main(program, window_program):
     count = announcements()
     process = subprocess.Popen([program])
     try:
@@ -70,8 +73,12 @@ def main(program):
         check_announced(count, result, list(steps()))
     finally:
         end(process)
+    # Then files, given as the desktop entry gives them.
+    convert_files(lambda paths: subprocess.Popen([window_program, *paths]),
+                  lambda: run(["xdotool", "key", "Return"], check=True),
+                  lambda: dialog_texts("Enregistrer le fichier converti"), pump)
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(*sys.argv[1:3])
     sys.exit(1 if failures else 0)

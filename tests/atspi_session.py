@@ -65,3 +65,10 @@ def check_announced(count, result, steps):
     shown = [""] + [step[3] for step in steps if step[0] != "quit"]
     changes = sum(1 for before, after in zip(shown, shown[1:]) if before != after)
     check(count(result) >= changes, f"{count(result)} announcements for {changes} changes of the result")
+
+
+def dialog_texts(title):
+    """The labels' texts in every window titled `title`, as a screen reader reads them."""
+    return [node.name for app in pyatspi.Registry.getDesktop(0) for window in app or []
+            if window is not None and window.name == title
+            for node in walk(window) if node.getRole() == pyatspi.ROLE_LABEL]

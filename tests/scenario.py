@@ -1,7 +1,9 @@
 """The shared session (scenario.txt) and the loop that plays it: a driver
 gives what each action does on its platform and how it reads the window."""
 import os
+import shutil
 import subprocess
+import tempfile
 import time
 
 failures = []
@@ -75,3 +77,38 @@ def step(do, read, clipboard, ended, wait, action, argument, box, result):
         copied = lambda: clipboard() == result
         wait(5, copied)
         check(copied(), f"the clipboard holds {clipboard()!r} after copying {result!r}")
+
+
+# The files every window is given at its start, as a file manager or
+# Explorer's menu gives them, and what the window then says of each.
+FILES = [("iphone.vcf", "iphone.vcf (vCard) : convertis 2, laissés tels quels 2, signalés 0."),
+         ("membres.xlsx", "membres.xlsx (classeur) : convertis 6, laissés tels quels 1, signalés 1.")]
+
+
+def convert_files(start, confirm, told, wait=wait):
+    """start(paths) starts the program with the files and gives its process;
+    confirm() presses Return in the dialog in front; told() gives the texts
+    of the dialogs shown. Each file is saved under the name the dialog
+    proposes, beside itself, and compared with the expected one."""
+    here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "files")
+    scratch = tempfile.TemporaryDirectory()
+    paths = [shutil.copy(os.path.join(here, name), scratch.name) for name, _ in FILES]
+    process = start(paths)
+    try:
+        for (name, said), path in zip(FILES, paths):
+            stem, extension = os.path.splitext(path)
+            converted = f"{stem}-converti{extension}"
+            # Return takes the proposed name once the save dialog shows.
+            for _ in range(10):
+                confirm()
+                if wait(3, lambda: os.path.exists(converted)):
+                    break
+            if not check(wait(30, lambda: said in told()), f"{name}: the window says {said!r}: {told()}"):
+                return
+            with open(converted, "rb") as out, open(os.path.join(here, "expected", name), "rb") as expected:
+                check(out.read() == expected.read(), f"{name}: the file saved beside it is the expected one")
+            confirm()
+            check(wait(10, lambda: said not in told()), f"{name}: Return closes the dialog")
+    finally:
+        end(process)
+        scratch.cleanup()

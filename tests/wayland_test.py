@@ -13,9 +13,9 @@ import subprocess
 import sys
 import time
 
-from atspi_session import announcements, check_announced, pump, texts, wait_for_window
+from atspi_session import announcements, check_announced, dialog_texts, pump, texts, wait_for_window
 from form_sheet import PLACES, TITLE, centre
-from scenario import check, end, failures, play, run, steps
+from scenario import check, convert_files, end, failures, play, run, steps
 
 WIDTH, HEIGHT = 640, 480
 
@@ -130,6 +130,10 @@ def main(program, helper, work):
                                            capture_output=True, text=True).stdout
         play(do, read, clipboard, process.poll, pump)
         check_announced(count, result, list(steps()))
+        end(process)
+        # Then files, given as the desktop entry gives them.
+        convert_files(lambda paths: subprocess.Popen([program, *paths], env=app_env),
+                      lambda: send("key Return"), lambda: dialog_texts("Enregistrer le fichier converti"), pump)
     finally:
         end(process, seat, sway)
 

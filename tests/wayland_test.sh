@@ -15,6 +15,7 @@ cp "$1" "$work/convqvr"
 cp "$2" "$work/wayland_input"
 cp "$here/wayland_test.py" "$here/atspi_session.py" "$here/form_sheet.py" "$here/scenario.py" \
     "$here/scenario.txt" "$work/"
+cp -r "$here/files" "$work/files"
 cp "$CONVQVR_FORM" "$work/form.txt"
 export CONVQVR_FORM=$work/form.txt
 run=()
