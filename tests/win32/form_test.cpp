@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <algorithm>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -353,6 +358,118 @@ TEST_F(Win32Form, TabMovesBetweenTheBoxAndTheButtonOnly)
     HWND button = Convqvr::from(window)->control(Quitter);
     EXPECT_EQ(GetNextDlgTabItem(window, box, FALSE), button);
     EXPECT_EQ(GetNextDlgTabItem(window, button, FALSE), box);
+}
+
+// What a file holds, or "(absent)".
+std::string bytesOf(const std::wstring &path)
+{
+    std::ifstream in(std::string(path.begin(), path.end()), std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(absent)";
+}
+
+// Answers the window's dialogs from another thread, as a user would: the
+// save dialog's proposal is taken; the dialog that says what was done is
+// read, then closed.
+struct Answerer
+{
+    std::wstring name, told;
+    std::u16string_view title = form::saveTitle;
+    int button = IDOK;
+
+    static DWORD WINAPI answer(void *self)
+    {
+        auto *a = static_cast<Answerer *>(self);
+        const auto *title = reinterpret_cast<const wchar_t *>(a->title.data());
+        for (int tries = 0; tries < 3000 && a->told.empty(); ++tries, Sleep(10)) {
+            HWND dialog = FindWindowW(L"#32770", title);
+            if (!dialog || !IsWindowVisible(dialog))
+                continue;
+            wchar_t said[512] = L"";
+            GetDlgItemTextW(dialog, 1001, said, 512);
+            if (a->name.empty())
+                a->told = title;
+            else if (std::wstring(said).starts_with(a->name + L" "))
+                a->told = said;
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(a->button, BN_CLICKED),
+                reinterpret_cast<LPARAM>(GetDlgItem(dialog, a->button)));
+            Sleep(300);
+        }
+        return 0;
+    }
+};
+
+// Ctrl+O in the box and the entry of the system menu each ask for a file.
+TEST_F(Win32Form, CtrlOAndTheSystemMenuAskForAFile)
+{
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+        ;
+    HMENU menu = GetSystemMenu(window, FALSE);
+    wchar_t entry[64] = L"";
+    GetMenuStringW(menu, UINT(GetMenuItemCount(menu) - 1), entry, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(entry), L"Convertir un fichier…\tCtrl+O");
+    const UINT command = GetMenuItemID(menu, GetMenuItemCount(menu) - 1);
+    const std::function<void()> asks[] = {[&] { press({VK_CONTROL}, 'O', 0x0F); },
+        [&] { SendMessageW(window, WM_SYSCOMMAND, command, 0); }};
+    for (const auto &ask : asks) {
+        Answerer answerer{{}, {}, form::chooseTitle, IDCANCEL};
+        HANDLE thread = CreateThread(nullptr, 0, Answerer::answer, &answerer, 0, nullptr);
+        ask();
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        EXPECT_EQ(answerer.told, L"Convertir un fichier");
+        EXPECT_EQ(text(nhc), L""); // Ctrl+O types nothing
+    }
+}
+
+// A file dropped on the window, as Explorer drops it: a WM_DROPFILES with
+// its own HDROP. It is saved where the dialog proposes, beside itself.
+TEST_F(Win32Form, DroppedFileIsSavedBesideItself)
+{
+    // The quit that each closed window of the tests before posted would end
+    // the first dialog's own loop at once.
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+        ;
+    wchar_t temporary[MAX_PATH];
+    GetTempPathW(MAX_PATH, temporary);
+    const std::wstring scratch
+        = temporary + std::wstring(L"convqvr-drop-") + std::to_wstring(GetTickCount64()) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(scratch.c_str(), nullptr));
+    std::wstring files(L"" CONVQVR_TEST_FILES);
+    std::replace(files.begin(), files.end(), L'/', L'\\');
+    const std::pair<std::wstring, std::wstring> cases[]
+        = {{L"iphone.vcf", L"iphone.vcf (vCard) : convertis 2, laissés tels quels 2, signalés 0."},
+            {L"membres.xlsx",
+                L"membres.xlsx (classeur) : convertis 6, laissés tels quels 1, signalés 1."}};
+    for (const auto &[name, said] : cases) {
+        const std::wstring path = scratch + name;
+        ASSERT_TRUE(CopyFileW((files + L"\\" + name).c_str(), path.c_str(), TRUE));
+        const std::string before = bytesOf(path);
+        // DROPFILES, then the name, ended, and an empty one.
+        const std::size_t size = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+        HGLOBAL drop = GlobalAlloc(GHND, size);
+        auto *head = static_cast<DROPFILES *>(GlobalLock(drop));
+        head->pFiles = sizeof(DROPFILES);
+        head->fWide = TRUE;
+        std::copy(path.begin(), path.end(), reinterpret_cast<wchar_t *>(head + 1));
+        GlobalUnlock(drop);
+
+        Answerer answerer{name, {}};
+        HANDLE thread = CreateThread(nullptr, 0, Answerer::answer, &answerer, 0, nullptr);
+        SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        while (WaitForSingleObject(thread, 10) == WAIT_TIMEOUT) {
+            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+                DispatchMessageW(&message);
+        }
+        CloseHandle(thread);
+        EXPECT_EQ(answerer.told, said);
+        const std::wstring stem = name.substr(0, name.rfind(L'.'));
+        const std::wstring converted = scratch + stem + L"-converti" + name.substr(stem.size());
+        EXPECT_EQ(bytesOf(converted), bytesOf(files + L"\\expected\\" + name));
+        EXPECT_EQ(bytesOf(path), before);
+        DeleteFileW(path.c_str());
+        DeleteFileW(converted.c_str());
+    }
+    RemoveDirectoryW(scratch.c_str());
 }
 
 } // namespace

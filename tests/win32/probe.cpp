@@ -129,6 +129,38 @@ int clipboard()
     return 0;
 }
 
+// The texts of every dialog titled `dialogTitle`, its static controls' a line each.
+int dialogs(const wchar_t *dialogTitle)
+{
+    struct Search
+    {
+        const wchar_t *title;
+        std::string texts;
+    } search{dialogTitle, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) {
+            auto *found = reinterpret_cast<Search *>(data);
+            wchar_t kind[16] = L"";
+            GetClassNameW(window, kind, 16);
+            if (std::wstring(kind) == L"#32770" && IsWindowVisible(window)
+                && textOf(window) == found->title)
+                EnumChildWindows(
+                    window,
+                    [](HWND child, LPARAM texts) {
+                        wchar_t childKind[16] = L"";
+                        GetClassNameW(child, childKind, 16);
+                        if (std::wstring(childKind) == L"Static")
+                            *reinterpret_cast<std::string *>(texts) += utf8(textOf(child)) + "\n";
+                        return TRUE;
+                    },
+                    reinterpret_cast<LPARAM>(&found->texts));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    std::fputs(search.texts.c_str(), stdout);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t *argv[])
@@ -147,6 +179,8 @@ int wmain(int argc, wchar_t *argv[])
         return clip(argv[2]);
     if (command == L"clipboard")
         return clipboard();
+    if (command == L"dialogs")
+        return dialogs(reinterpret_cast<const wchar_t *>(form::saveTitle.data()));
     if (command == L"form") {
         printFormSheet();
         return 0;
