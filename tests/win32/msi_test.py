@@ -24,6 +24,8 @@ UPGRADE_CODE = "{5C1F7A2E-3B9D-4E0A-9F6B-2D8C4A1E7B30}"
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 ENVIRONMENT = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"
 FILES = ["LISEZMOI.txt", "convqvr.com", "convqvr.exe"]
+EXTENSIONS = ["vcf", "csv", "txt", "ods", "xlsx"]
+VERB = r"Software\Classes\SystemFileAssociations\.{}\shell\ConversionQVR"
 
 
 def msiinfo(*words):
@@ -40,7 +42,8 @@ def main(package, later, probe, prefix, objdump):
     check("Template: x64;1036" in summary and "Author: Les auteurs de Conversion QVR" in summary,
           f"the summary: {summary!r}")
     tables = {name: msiinfo("export", package, name) for name in
-              ("Environment", "Upgrade", "Shortcut", "InstallExecuteSequence", "Property", "_ForceCodepage")}
+              ("Environment", "Upgrade", "Shortcut", "InstallExecuteSequence", "Property", "_ForceCodepage",
+               "Registry")}
     check("\tPath\t=-*PATH\t[INSTALLDIR];[~]\tPrograms".lstrip() in tables["Environment"],
           f"the PATH row: {tables['Environment']!r}")
     check(all(re.search(rf"^{action}\t[^\t]*\t{number}\s*$", tables["InstallExecuteSequence"], re.M)
@@ -52,6 +55,15 @@ def main(package, later, probe, prefix, objdump):
     check("65001" in tables["_ForceCodepage"], "the strings' code page is UTF-8, as written")
     check("ARPPRODUCTICON\tconvqvr.ico" in tables["Property"] and "convqvr.ico" in msiinfo("streams", package),
           "the list of installed programs shows the icon")
+    # Explorer's menu of each kind the window converts, taking no type over.
+    verbs = {extension: sorted(row.split("\t")[2:5] for row in tables["Registry"].splitlines()
+                                if f"\\SystemFileAssociations\\.{extension}\\" in row) for extension in EXTENSIONS}
+    check(all(rows == [[VERB.format(extension), "", "Convertir avec Conversion QVR"],
+                       [VERB.format(extension), "Icon", "[INSTALLDIR]convqvr.exe"],
+                       [VERB.format(extension) + "\\command", "", '"[INSTALLDIR]convqvr.exe" "%1"']]
+              for extension, rows in verbs.items())
+          and tables["Registry"].count("\tPrograms") == 3 * len(EXTENSIONS),
+          f"Explorer's menu entries, and no other registry row: {verbs}")
     versions = [msiinfo("export", p, "Property").split("ProductVersion\t")[1].split()[0] for p in (package, later)]
 
     wine = [os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine.sh"), f"{prefix}-96", "96"]
@@ -104,6 +116,10 @@ def main(package, later, probe, prefix, objdump):
           and found[0].get("HelpLink") == "https://convqvr.fr/"
           and found[0].get("Comments", "").startswith("Conversion des num\u00e9ros"),
           f"the entry in the list of installed programs: {found}")
+    commands = {extension: in_wine("reg", "query", "HKLM\\" + VERB.format(extension) + "\\command", "/ve")[1]
+                for extension in EXTENSIONS}
+    check(all('"C:\\Program Files\\Conversion QVR\\convqvr.exe" "%1"' in out for out in commands.values()),
+          f"Explorer's menu starts the window with the file: {commands}")
     status, out = in_wine("cmd", "/c", "cd /d C:\\ && convqvr 42123456")
     check(out == "04.42.12.34.56\n", f"a new cmd finds convqvr through the PATH: {out!r}")
     status, out = in_wine("cmd", "/c", "convqvr --vcard", given=b"TEL:42 12 34 56\r\n")
@@ -122,6 +138,9 @@ def main(package, later, probe, prefix, objdump):
     check(not os.path.exists(folder) and not shortcuts(), "no file, folder or shortcut is left")
     check(path_now() == path_before, f"the PATH is as it was: {path_now()!r}")
     check(entries() == [], "no entry is left in the list of installed programs")
+    left = [extension for extension in EXTENSIONS
+            if in_wine("reg", "query", "HKLM\\" + VERB.format(extension))[0] == 0]
+    check(left == [], f"no entry is left in Explorer's menus: {left}")
     # The registry as Wine keeps it on disk, once its server has written it.
     server = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
     run([server, "-k"], env=dict(os.environ, WINEPREFIX=root), timeout=120)
