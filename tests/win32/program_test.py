@@ -7,7 +7,9 @@ after every step by the probe, a Windows program, which also sets and reads
 the clipboard as Windows programs do (xclip, asking Wine through X, may wait
 for ever). A paste is also made through the
 box's own menu, its entry found by its place, not its words: Windows lays
-out an edit box's menu as Undo, then Cut, Copy, Paste.
+out an edit box's menu as Undo, then Cut, Copy, Paste. Then the program is
+started with files, as Explorer's menu starts it, and each is saved where
+the dialog proposes.
 
 Usage: program_test.py PROGRAM PROBE PREFIX DPI OBJDUMP
 """
