@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -411,6 +412,35 @@ private slots:
         // Should the click not end the loop, this does, with a failing status.
         QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
+    }
+
+    // Ctrl+O in the box asks for a file; so does the last entry of the box's
+    // context menu, and the window's own menu, on the picture.
+    void ctrlOAndTheMenusAskForAFile()
+    {
+        QString asked;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                asked = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        answer.start(20);
+        QTest::keyClick(nhc, Qt::Key_O, Qt::ControlModifier);
+        QTRY_COMPARE(asked, u"Convertir un fichier"_s);
+        QCOMPARE(nhc->text(), QString());
+
+        QContextMenuEvent menuAsked(
+            QContextMenuEvent::Mouse, QPoint(4, 4), nhc->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(nhc, &menuAsked);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        const QList<QAction *> entries = QApplication::activePopupWidget()->actions();
+        QApplication::activePopupWidget()->close();
+        QVERIFY(!entries.isEmpty());
+        QCOMPARE(entries.last()->text(), u"Convertir un fichier…"_s);
+        QCOMPARE(form->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QCOMPARE(form->actions(), {entries.last()});
     }
 
     // A file dropped on the window (on the picture, or on the box) is saved
