@@ -491,9 +491,9 @@ private slots:
         QTimer answer;
         connect(&answer, &QTimer::timeout, [&] {
             QWidget *modal = QApplication::activeModalWidget();
-            if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-                proposed = dialog->selectedFiles().value(0);
-                static_cast<QDialog *>(dialog)->accept();
+            if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+                proposed = files->selectedFiles().value(0);
+                static_cast<QDialog *>(files)->accept();
             } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
                 told = box->text();
                 box->accept();
