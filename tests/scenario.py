@@ -98,12 +98,16 @@ def convert_files(start, confirm, told, wait=wait):
         for (name, said), path in zip(FILES, paths):
             stem, extension = os.path.splitext(path)
             converted = f"{stem}-converti{extension}"
-            # Return takes the proposed name once the save dialog shows.
+            # Return takes the proposed name once the save dialog shows, and
+            # is pressed again only while it still shows: never on the
+            # dialog that follows it.
             for _ in range(10):
-                confirm()
-                if wait(3, lambda: os.path.exists(converted)):
+                wait(30, lambda: told())
+                if said in told():
                     break
-            if not check(wait(30, lambda: said in told()), f"{name}: the window says {said!r}: {told()}"):
+                confirm()
+                wait(10, lambda: said in told())
+            if not check(said in told(), f"{name}: the window says {said!r}: {told()}"):
                 return
             with open(converted, "rb") as out, open(os.path.join(here, "expected", name), "rb") as expected:
                 check(out.read() == expected.read(), f"{name}: the file saved beside it is the expected one")
