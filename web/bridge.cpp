@@ -58,13 +58,17 @@ EMSCRIPTEN_KEEPALIVE int convqvr_format_of(
         rewriting::formatOf({name, std::size_t(nameLength)}, {start, std::size_t(startLength)}));
 }
 
-// False for a kind the page does not convert, said at convqvr_notes().
-EMSCRIPTEN_KEEPALIVE bool convqvr_file_open(int format)
+// How many times the file is to be fed, each from its start.
+EMSCRIPTEN_KEEPALIVE int convqvr_file_open(int format)
 {
     file = rewriting::readerOf(rewriting::Format(format));
-    notes = file ? ""
-                 : "un classeur se convertit avec la commande convqvr --tableur, pas dans la page";
-    return bool(file);
+    return file->passes();
+}
+
+// Whether the file is to be fed again, once its end is.
+EMSCRIPTEN_KEEPALIVE bool convqvr_file_again()
+{
+    return file->again();
 }
 
 // The next piece of the file, or its end with none; what can be written by

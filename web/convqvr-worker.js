@@ -4,10 +4,15 @@
 
 if (typeof Convqvr === "undefined")
     importScripts("convqvr-rules.js");
-const loaded = Convqvr();
 const pieceSize = 1 << 20;
+let loaded = null;
 
+// The first message says where the module is; each other is a file.
 onmessage = async ({data: file}) => {
+    if (!(file instanceof Blob)) {
+        loaded = Convqvr(file);
+        return;
+    }
     const rules = await loaded;
     // Bytes cross into the module through one buffer.
     const at = rules._malloc(pieceSize);
@@ -34,23 +39,28 @@ onmessage = async ({data: file}) => {
         rules.HEAPU8.set(name, at);
         rules.HEAPU8.set(start, at + name.length);
         const format = rules._convqvr_format_of(at, name.length, at + name.length, start.length);
-        if (!rules._convqvr_file_open(format)) {
-            postMessage({refused: rules.UTF8ToString(rules._convqvr_notes())});
-            return;
-        }
-        for (let done = 0; !chunk.done; chunk = await next) {
-            const bytes = chunk.value;
-            next = read(done + bytes.length);
-            for (let from = 0; from < bytes.length; from += pieceSize)
-                feed(bytes.subarray(from, from + pieceSize));
-            // Told at most once a piece, however small the browser's chunks.
-            if (Math.floor((done + bytes.length) / pieceSize) > Math.floor(done / pieceSize) || notes) {
-                postMessage({done: (done + bytes.length) / file.size, notes});
-                notes = "";
+        // A workbook is read more than once: checked, planned, written.
+        const whole = file.size * rules._convqvr_file_open(format);
+        let done = 0;
+        for (;;) {
+            for (let from = 0; !chunk.done; chunk = await next) {
+                const bytes = chunk.value;
+                from += bytes.length;
+                next = read(from);
+                for (let k = 0; k < bytes.length; k += pieceSize)
+                    feed(bytes.subarray(k, k + pieceSize));
+                // Told at most once a piece, however small the browser's chunks.
+                if (Math.floor((done + bytes.length) / pieceSize) > Math.floor(done / pieceSize) || notes) {
+                    postMessage({done: (done + bytes.length) / whole, notes});
+                    notes = "";
+                }
+                done += bytes.length;
             }
-            done += bytes.length;
+            feed(null);
+            if (!rules._convqvr_file_again())
+                break;
+            chunk = await (next = read(0));
         }
-        feed(null);
         // A reader that wrote nothing of a file that had something (an
         // archive read as text) has nothing to offer: only why.
         if (file.size > 0 && !parts.some((part) => part.length > 0)) {

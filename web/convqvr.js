@@ -1,7 +1,13 @@
 // The form's handlers in the page, over the rules compiled to WebAssembly.
 "use strict";
 
-Convqvr().then((rules) => {
+// The rules' module: beside the page, or inside it, gzipped.
+const packed = document.getElementById("packed");
+const rulesBinary = packed ? new Response(new Blob([Uint8Array.from(atob(packed.textContent),
+    (c) => c.charCodeAt(0))]).stream().pipeThrough(new DecompressionStream("gzip"))).arrayBuffer()
+    : Promise.resolve(undefined);
+
+rulesBinary.then((wasmBinary) => Promise.all([wasmBinary, Convqvr({wasmBinary})])).then(([wasmBinary, rules]) => {
     const nhc = document.getElementById("nhc");
     const qvr = document.getElementById("qvr");
     const Quitter = document.getElementById("Quitter");
@@ -163,12 +169,17 @@ Convqvr().then((rules) => {
         {type: "text/javascript"})) : "convqvr-worker.js";
     // A worker waits ready, its rules compiled, for the next file; one still
     // converting the last file is stopped.
+    const started = () => {
+        const made = new Worker(workerSource);
+        made.postMessage({wasmBinary});
+        return made;
+    };
     let worker = null;
-    let spare = new Worker(workerSource);
+    let spare = started();
     const convertFile = (file) => {
         worker?.terminate();
         worker = spare;
-        spare = new Worker(workerSource);
+        spare = started();
         let count = 0;
         progress.value = 0;
         progress.hidden = false;

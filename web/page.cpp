@@ -1,7 +1,8 @@
 // Writes the page of the form from its declaration: the controls at their
 // places with their texts, fonts and colours, and the script of the handlers.
 // Run under node at build time.
-//   page single|served OUT GLUE.js SCRIPT.js WORKER.js SKY.png SKY@2x.png ICON.png
+//   page served OUT GLUE.js SCRIPT.js WORKER.js SKY.png SKY@2x.png ICON.png
+//   page single OUT GLUE.js SCRIPT.js WORKER.js SKY.png SKY@2x.png ICON.png RULES.wasm.gz
 //       single: one file with everything inside, for use from disk;
 //       served: the page of a folder for a web host, naming those files
 //       beside it
@@ -46,10 +47,10 @@ std::string nameOf(std::string_view path)
     return std::string(path.substr(path.find_last_of('/') + 1));
 }
 
-std::string dataUri(const char *type, const std::string &bytes)
+std::string base64(const std::string &bytes)
 {
     static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string encoded = std::string("data:") + type + ";base64,";
+    std::string encoded;
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
         unsigned value = 0;
@@ -59,6 +60,11 @@ std::string dataUri(const char *type, const std::string &bytes)
             encoded += k <= n ? digits[(value >> (18 - 6 * k)) & 0x3F] : '=';
     }
     return encoded;
+}
+
+std::string dataUri(const char *type, const std::string &bytes)
+{
+    return std::string("data:") + type + ";base64," + base64(bytes);
 }
 
 std::string rgb(form::Colour c)
@@ -132,20 +138,17 @@ std::string element(const form::Control &c)
 constexpr int panelHeight = 112;
 std::string panel()
 {
-    // The picker offers every kind of file the page converts: all but
-    // workbooks.
+    // The picker offers every kind of file the page converts.
     std::string accepted;
     for (const rewriting::FormatFacts &facts : rewriting::formats) {
-        if (facts.format == rewriting::Format::Workbook)
-            continue;
         for (std::string_view extension : facts.extensions)
             accepted += extension.empty() ? "" : "." + std::string(extension) + ",";
         accepted += std::string(facts.mediaType) + ",";
     }
     accepted.pop_back();
     return "<section id=\"carnet\" aria-label=\"Un carnet entier\">\n"
-           "<p>Un carnet d'adresses entier (vCard, CSV ou liste) : déposez-le sur la page ou "
-           "choisissez-le. Il est converti ici même, sans rien envoyer.</p>\n"
+           "<p>Un carnet d'adresses (vCard, CSV, liste) ou un classeur : déposez-le ici ou "
+           "choisissez-le. Il est converti sur place, sans rien envoyer.</p>\n"
            "<button id=\"choisir\" type=\"button\">Choisir un fichier…</button>\n"
            "<input id=\"fichier\" type=\"file\" hidden accept=\""
         + accepted
@@ -163,10 +166,12 @@ constexpr const char *description = CONVQVR_DESCRIPTION;
 
 int main(int argc, char *argv[])
 {
-    const std::string mode = argc == 9 ? argv[1] : "";
-    const bool single = mode == "single";
-    if (!single && mode != "served") {
-        std::fputs("usage: page single|served OUT GLUE SCRIPT WORKER SKY SKY2X ICON\n", stderr);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool single = mode == "single" && argc == 10;
+    if (!single && (mode != "served" || argc != 9)) {
+        std::fputs("usage: page served OUT GLUE SCRIPT WORKER SKY SKY2X ICON\n"
+                   "       page single OUT GLUE SCRIPT WORKER SKY SKY2X ICON RULES.wasm.gz\n",
+            stderr);
         return 2;
     }
     const auto picture = [single](const char *path) {
@@ -261,10 +266,11 @@ int main(int argc, char *argv[])
          << panel() << "</main>\n<div id=\"menu\" role=\"menu\" hidden><button "
          << "role=\"menuitem\" type=\"button\">" << html(form::copyEntry) << "</button></div>\n";
     // The worker runs the same rules: from a file of its own beside the page,
-    // or from the page's own copy of them.
+    // or from the page's own copy of them, the module gzipped.
     if (single)
         page << "<script id=\"rules\">\n"
-             << read(argv[3]) << "\n</script>\n<script id=\"worker\" type=\"text/plain\">\n"
+             << read(argv[3]) << "\n</script>\n<script id=\"packed\" type=\"application/gzip\">"
+             << base64(read(argv[9])) << "</script>\n<script id=\"worker\" type=\"text/plain\">\n"
              << read(argv[5]) << "</script>\n<script>\n"
              << read(argv[4]) << "</script>\n";
     else

@@ -65,10 +65,7 @@ public:
             return failed("ce n'est ni un carnet d'adresses, ni un tableau, ni une liste, ni un "
                           "classeur");
         const auto reader = readerOf(format);
-        if (!reader)
-            return failed("ce genre de fichier ne se convertit pas ici");
-        // An archive is read three times: checked, planned, written.
-        const double passes = format == Format::Workbook ? 3 : 1;
+        const double passes = reader->passes();
         const double size = double(std::max<std::uint64_t>(file.size(), 1));
         double done = 0;
         std::string out;

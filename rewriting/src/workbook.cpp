@@ -30,6 +30,7 @@ constexpr std::size_t longestPart = 32 * 1024 * 1024;
 // bomb and not a spreadsheet.
 constexpr std::uint64_t bombFloor = 64 * 1024 * 1024;
 constexpr std::uint64_t bombRatio = 500;
+constexpr std::uint64_t inflateStep = 64 * 1024;
 // Past this, an archive's sizes need ZIP64.
 constexpr std::uint64_t zip32Limit = 0xFFFFFFFF;
 
@@ -171,7 +172,7 @@ struct Sheet
     std::uint64_t row = 0, rows = 1; // a row, and how many times it stands
     std::uint64_t column = 0;
 
-    bool converts(std::uint64_t at) const { return headed && at < phone.size() && phone[at]; }
+    bool converts(std::uint64_t at) const { return headed && at < phone.size() && phone[std::size_t(at)]; }
 };
 
 class WorkbookReader final : public Reader
@@ -193,6 +194,7 @@ public:
             + sizeof(stringAt[0]) * stringAt.size() + entries.size() * sizeof(Entry);
     }
     bool again() override { return pass != Pass::Done && !refused; }
+    int passes() const override { return int(Pass::Done); } // each pass before Done
 
 private:
     enum class Pass { Survey, Plan, Write, Done };
@@ -465,7 +467,10 @@ void WorkbookReader::localHeader(std::string &out)
 void WorkbookReader::data(std::string_view &piece, std::string &out)
 {
     Entry &entry = current();
-    const std::string_view some = piece.substr(0, std::min<std::uint64_t>(piece.size(), left));
+    // Inflated a slice at a time, so that a bomb is caught before it fills
+    // memory, however large the pieces fed.
+    const std::uint64_t most = reading && entry.method != 0 ? std::min(left, inflateStep) : left;
+    const std::string_view some = piece.substr(0, std::size_t(std::min<std::uint64_t>(piece.size(), most)));
     std::size_t used = some.size();
     if (pass == Pass::Write && !entry.changes)
         emit(some, out);
@@ -748,7 +753,7 @@ void WorkbookReader::named(std::uint64_t mask)
     for (std::size_t k = 0; k < found.size() && k < 64; ++k)
         found[k] = found[k] || (mask >> k & 1);
     const std::uint64_t last = cellColumn + std::min<std::uint64_t>(cellRepeat, 1024);
-    sheet.naming.resize(std::max<std::size_t>(sheet.naming.size(), last));
+    sheet.naming.resize(std::max(sheet.naming.size(), std::size_t(last)));
     std::fill(sheet.naming.begin() + std::ptrdiff_t(cellColumn),
         sheet.naming.begin() + std::ptrdiff_t(last), 1);
 }
@@ -1018,7 +1023,7 @@ bool WorkbookReader::wants(std::string_view start, bool isOds)
     if (!sheet.headed)
         return true;
     for (std::uint64_t k = cellColumn; k < cellColumn + cellRepeat && k < sheet.phone.size(); ++k) {
-        if (sheet.phone[k])
+        if (sheet.phone[std::size_t(k)])
             return true;
     }
     return false;
@@ -1065,7 +1070,7 @@ bool WorkbookReader::xlsxCell(std::string_view inner, std::string_view start)
         // As its number format showed it.
         std::uint64_t style = 0;
         read(xml::attribute(start, "s"), style);
-        shown = style < xfGroupings.size() ? xfGroupings[style] : std::string();
+        shown = style < xfGroupings.size() ? xfGroupings[std::size_t(style)] : std::string();
         if (shown.empty())
             shown = *value;
         else

@@ -50,6 +50,8 @@ public:
     // asked before the first piece, whether it may be. An archive is read
     // to be checked, then planned, then written.
     virtual bool again() { return false; }
+    // How many times the file is read, for a share of the work done.
+    virtual int passes() const { return 1; }
 
     // The reports since they were last taken; the caller clears them.
     std::vector<Report> &reports() { return reported; }
