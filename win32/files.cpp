@@ -224,6 +224,13 @@ FileConversions::~FileConversions()
 
 void FileConversions::add(std::vector<std::wstring> paths)
 {
+    // Named at start, a path may be relative: its folder is the proposal's.
+    for (std::wstring &path : paths) {
+        wchar_t full[32768];
+        const DWORD length = GetFullPathNameW(path.c_str(), DWORD(std::size(full)), full, nullptr);
+        if (length > 0 && length < std::size(full))
+            path = full;
+    }
     waiting.insert(waiting.end(), paths.begin(), paths.end());
     if (!worker)
         next();
@@ -274,14 +281,15 @@ void FileConversions::next()
         waiting.pop_front();
         wchar_t target[32768];
         const std::wstring proposed = fromUtf8(rewriting::convertedName(toUtf8(fileName(path))));
+        // The proposal with its folder: a name with a path is where every
+        // Windows since 2000 opens the dialog, before any folder it remembers.
         const std::wstring folder = path.substr(0, path.size() - fileName(path).size());
-        lstrcpynW(target, proposed.c_str(), int(std::size(target)));
+        lstrcpynW(target, (folder + proposed).c_str(), int(std::size(target)));
         OPENFILENAMEW dialog = {};
         dialog.lStructSize = sizeof dialog;
         dialog.hwndOwner = window;
         dialog.lpstrFile = target;
         dialog.nMaxFile = DWORD(std::size(target));
-        dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
         dialog.lpstrTitle = wide(form::saveTitle);
         dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
         if (!GetSaveFileNameW(&dialog))
