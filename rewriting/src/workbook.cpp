@@ -152,6 +152,9 @@ struct Entry
     std::uint32_t sheet = 0; // an .xlsx worksheet's place in sheetNames
     bool changes = false;
     bool planned = false; // its cells read, what changes known
+    // The cells from here (inflated bytes) are counted and said as they are
+    // written: an .ods's planning stops at its first converted cell.
+    std::uint64_t countedFrom = ~std::uint64_t(0);
     bool checked = true;  // its CRC and size, else checked when planned
     // As written.
     std::uint64_t written = 0;
@@ -227,6 +230,8 @@ private:
     // Whether this pass checks the entry read: every one when the archive is
     // first read, a worksheet left for later when it is planned.
     bool checking() { return pass == Pass::Survey || (pass == Pass::Plan && !current().checked); }
+    // Whether the cell read is counted and said in this pass.
+    bool counting() { return pass != Pass::Write || cellAt >= current().countedFrom; }
     Entry *entryAt(std::uint64_t at);
 
     // An entry's bytes, inflated.
@@ -269,6 +274,7 @@ private:
     std::uint32_t crc = 0;
     std::uint64_t inflated = 0, compressed = 0;
     std::string window;  // inflated, not yet read
+    std::uint64_t windowAt = 0, cellAt = 0; // inflated bytes before the window, and the cell
     std::string part;    // a small part, whole
     std::string changed; // a rewritten entry's bytes, to deflate
     std::string deflated;
@@ -452,6 +458,7 @@ void WorkbookReader::localHeader(std::string &out)
     crc = 0;
     inflated = compressed = 0;
     window.clear();
+    windowAt = 0;
     part.clear();
     changed.clear();
     inflater.reset();
@@ -648,7 +655,7 @@ void WorkbookReader::content(std::string_view bytes, bool last, std::string &out
     }
     // An .ods's sheets need nothing from the rest: planned as they are checked.
     entry.planned = entry.planned || (pass == Pass::Survey && entry.role == Role::Content && ods);
-    if (pass == Pass::Survey && !entry.planned) {
+    if (pass == Pass::Survey && (!entry.planned || entry.changes)) {
         window.clear(); // its CRC was all this pass needs
         return;
     }
@@ -868,7 +875,7 @@ void WorkbookReader::readSmallParts()
 Verdict WorkbookReader::convert(std::string_view text, std::string &out, std::uint64_t column)
 {
     out.clear();
-    if (pass == Pass::Write)
+    if (!counting())
         return rewriteField(text, out);
     Verdict verdict = Verdict::Unchanged;
     // Each row a repeated one stands for, counted and said.
@@ -908,7 +915,7 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
     for (;;) {
         if (sheet.skipping) {
             // Past the last converted column, cells need not be told apart.
-            const std::size_t rowEnd = text.find(rowClose, pos);
+            const std::size_t rowEnd = xml::find(text, rowClose, pos);
             if (rowEnd == text.npos) {
                 pos = last
                     ? text.size()
@@ -970,7 +977,7 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
             closedName = name;
             closing = "</" + std::string(name) + ">";
         }
-        const std::size_t closed = text.find(closing, end);
+        const std::size_t closed = xml::find(text, closing, end);
         if (closed == text.npos) {
             if (last || text.size() - open > longestCell)
                 continue; // no number: it goes as it is
@@ -981,10 +988,19 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
         }
         const std::size_t after = closed + closing.size();
         replacement.clear();
+        cellAt = windowAt + open;
         if (whole
             && (isOds ? odsCell(text.substr(open, after - open), tag)
                       : xlsxCell(text.substr(end + 1, closed - end - 1), tag))) {
             current().changes = true;
+            // What an .ods's cells are asked for (the columns, a telephone's
+            // among them) is known now: the rest is counted as it is
+            // written, read once instead of twice.
+            if (pass == Pass::Survey && isOds && wanted.empty()) {
+                current().countedFrom = cellAt + 1;
+                window.clear();
+                return;
+            }
             if (out) {
                 out->append(text.substr(copied, open - copied));
                 out->append(replacement);
@@ -996,7 +1012,9 @@ void WorkbookReader::scanSheet(bool last, std::string *out)
     }
     if (out)
         out->append(text.substr(copied, pos - copied));
-    window.erase(0, last ? window.size() : pos);
+    const std::size_t read = last ? window.size() : pos;
+    windowAt += read;
+    window.erase(0, read);
 }
 
 // A cell's column, from its start tag, and whether it is read: to find the
@@ -1133,7 +1151,7 @@ bool WorkbookReader::odsCell(std::string_view element, std::string_view start)
     std::string converted;
     Verdict verdict = Verdict::Unchanged;
     for (std::uint64_t k = cellColumn; k < cellColumn + cellRepeat; ++k) {
-        if (sheet.converts(k) && (pass != Pass::Write || converted.empty())) {
+        if (sheet.converts(k) && (counting() || converted.empty())) {
             verdict = convert(text, scratch, k);
             converted = scratch;
         }

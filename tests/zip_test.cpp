@@ -1,7 +1,9 @@
-// The page's own deflate decoder and stored-block writer, against zlib:
-// whatever zlib writes, in pieces of any size, is read back exactly; what
-// is damaged is never taken for a whole stream.
+// What the archives' code does itself, against zlib: the page's own deflate
+// decoder and stored-block writer (whatever zlib writes, in pieces of any
+// size, is read back exactly; what is damaged is never taken for a whole
+// stream), and the folded CRC.
 #include "inflate.h"
+#include "zip.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -130,6 +132,24 @@ TEST(OwnInflate, StoredBlocksAndTheChecksumAsZlibReadsThem)
         EXPECT_TRUE(zlibInflated(out) == data) << size;
         EXPECT_EQ(rewriting::zip::ownCrc(0, data),
             crc32_z(0, reinterpret_cast<const Bytef *>(data.data()), data.size()));
+    }
+}
+
+// Every length about the fold's steps, at every alignment, in pieces.
+TEST(Crc, FoldedAsZlibComputesIt)
+{
+    std::mt19937 random(17);
+    const std::string data = sample(1, 5000, random);
+    for (std::size_t size : {0u, 15u, 255u, 256u, 257u, 271u, 320u, 1000u, 4099u}) {
+        for (std::size_t from : {0u, 1u, 7u}) {
+            const std::string_view bytes = std::string_view(data).substr(from, size);
+            const auto expected = std::uint32_t(
+                crc32_z(0, reinterpret_cast<const Bytef *>(bytes.data()), bytes.size()));
+            EXPECT_EQ(rewriting::zip::crc(0, bytes), expected) << size << " from " << from;
+            const std::size_t half = size / 2;
+            EXPECT_EQ(rewriting::zip::crc(rewriting::zip::crc(0, bytes.substr(0, half)), bytes.substr(half)),
+                expected) << size << " in two";
+        }
     }
 }
 
