@@ -46,7 +46,8 @@ std::string zlibInflated(const std::string &deflated)
 }
 
 // Fed `piece` bytes at a time: what comes out, and the bytes taken.
-std::pair<std::string, std::size_t> ours(SmallInflater &inflater, const std::string &in, std::size_t piece)
+std::pair<std::string, std::size_t> ours(
+    SmallInflater &inflater, const std::string &in, std::size_t piece)
 {
     std::string out;
     std::size_t taken = 0;
@@ -77,12 +78,15 @@ TEST(OwnInflate, ReadsWhatZlibWritesInPiecesOfAnySize)
     for (int kind : {0, 1, 2}) {
         for (std::size_t size : {0u, 1u, 300u, 200000u}) {
             const std::string data = sample(kind, size, random);
-            for (auto [level, strategy] : {std::pair{0, Z_DEFAULT_STRATEGY}, {1, Z_DEFAULT_STRATEGY},
-                     {9, Z_DEFAULT_STRATEGY}, {6, Z_FIXED}, {6, Z_HUFFMAN_ONLY}, {6, Z_RLE}}) {
+            for (auto [level, strategy] :
+                {std::pair{0, Z_DEFAULT_STRATEGY}, {1, Z_DEFAULT_STRATEGY}, {9, Z_DEFAULT_STRATEGY},
+                    {6, Z_FIXED}, {6, Z_HUFFMAN_ONLY}, {6, Z_RLE}}) {
                 const std::string deflated = zlibDeflated(data, level, strategy);
-                for (std::size_t piece : {std::size_t(1), std::size_t(5), std::size_t(4096), deflated.size() + tail.size()}) {
-                    SCOPED_TRACE(testing::Message() << "kind " << kind << " size " << size << " level "
-                                                    << level << " strategy " << strategy << " piece " << piece);
+                for (std::size_t piece : {std::size_t(1), std::size_t(5), std::size_t(4096),
+                         deflated.size() + tail.size()}) {
+                    SCOPED_TRACE(testing::Message()
+                        << "kind " << kind << " size " << size << " level " << level << " strategy "
+                        << strategy << " piece " << piece);
                     if (piece == 1 && size > 300)
                         continue;
                     SmallInflater inflater;
@@ -107,9 +111,9 @@ TEST(OwnInflate, DamageIsNeverAWholeStream)
     } cases[] = {
         {deflated.substr(0, deflated.size() / 2), false},
         {deflated.substr(0, deflated.size() - 1), false},
-        {"\x07", true},                     // a block of the type that does not exist
+        {"\x07", true},                                 // a block of the type that does not exist
         {std::string("\x01\x05\x00\x00\x00", 5), true}, // stored, its length and check disagree
-        {std::string("\x03\x02\x00", 3), true}, // fixed codes: a distance before any byte
+        {std::string("\x03\x02\x00", 3), true},         // fixed codes: a distance before any byte
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "case of " << c.in.size() << " bytes");
@@ -127,7 +131,8 @@ TEST(OwnInflate, StoredBlocksAndTheChecksumAsZlibReadsThem)
         const std::string data = sample(1, size, random);
         std::string pending, out;
         for (std::size_t at = 0; at < size; at += 40000)
-            rewriting::zip::storedBlocks(pending, std::string_view(data).substr(at, 40000), out, false);
+            rewriting::zip::storedBlocks(
+                pending, std::string_view(data).substr(at, 40000), out, false);
         rewriting::zip::storedBlocks(pending, {}, out, true);
         EXPECT_TRUE(zlibInflated(out) == data) << size;
         EXPECT_EQ(rewriting::zip::ownCrc(0, data),
@@ -147,8 +152,10 @@ TEST(Crc, FoldedAsZlibComputesIt)
                 crc32_z(0, reinterpret_cast<const Bytef *>(bytes.data()), bytes.size()));
             EXPECT_EQ(rewriting::zip::crc(0, bytes), expected) << size << " from " << from;
             const std::size_t half = size / 2;
-            EXPECT_EQ(rewriting::zip::crc(rewriting::zip::crc(0, bytes.substr(0, half)), bytes.substr(half)),
-                expected) << size << " in two";
+            EXPECT_EQ(rewriting::zip::crc(
+                          rewriting::zip::crc(0, bytes.substr(0, half)), bytes.substr(half)),
+                expected)
+                << size << " in two";
         }
     }
 }

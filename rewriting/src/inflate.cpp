@@ -9,14 +9,14 @@ namespace {
 
 constexpr std::size_t windowSize = 32 * 1024;
 
-constexpr std::array<short, 29> lengthBase{3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27,
-    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::array<short, 29> lengthBase{3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
+    35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::array<short, 29> lengthExtra{
     0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
 constexpr std::array<short, 30> distanceBase{1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129,
     193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::array<short, 30> distanceExtra{
-    0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr std::array<short, 30> distanceExtra{0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7,
+    8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 // A canonical code from its lengths; false when it has too many codes.
 bool build(SmallInflater::Code &code, const unsigned char *length, int symbols)
@@ -172,7 +172,8 @@ bool SmallInflater::header()
             length[std::size_t(k++)] = static_cast<unsigned char>(value);
     }
     std::array<unsigned char, 30> distance{};
-    std::copy(length.begin() + literalCount, length.begin() + literalCount + distanceCount, distance.begin());
+    std::copy(length.begin() + literalCount, length.begin() + literalCount + distanceCount,
+        distance.begin());
     if (!build(lengths, length.data(), literalCount) || !build(distances, distance.data(), 30))
         mode = Mode::Broken;
     else
@@ -221,7 +222,8 @@ void SmallInflater::run()
                     mode = Mode::Broken;
                     return;
                 }
-                const std::size_t distance = std::size_t(distanceBase[std::size_t(d)]) + take(distanceExtra[std::size_t(d)]);
+                const std::size_t distance = std::size_t(distanceBase[std::size_t(d)])
+                    + take(distanceExtra[std::size_t(d)]);
                 if (distance > history.size()) {
                     mode = Mode::Broken;
                     return;

@@ -155,7 +155,7 @@ struct Entry
     // The cells from here (inflated bytes) are counted and said as they are
     // written: an .ods's planning stops at its first converted cell.
     std::uint64_t countedFrom = ~std::uint64_t(0);
-    bool checked = true;  // its CRC and size, else checked when planned
+    bool checked = true; // its CRC and size, else checked when planned
     // As written.
     std::uint64_t written = 0;
     std::uint32_t newCrc = 0;
@@ -175,7 +175,10 @@ struct Sheet
     std::uint64_t row = 0, rows = 1; // a row, and how many times it stands
     std::uint64_t column = 0;
 
-    bool converts(std::uint64_t at) const { return headed && at < phone.size() && phone[std::size_t(at)]; }
+    bool converts(std::uint64_t at) const
+    {
+        return headed && at < phone.size() && phone[std::size_t(at)];
+    }
 };
 
 class WorkbookReader final : public Reader
@@ -274,9 +277,10 @@ private:
     std::uint32_t crc = 0;
     std::uint64_t inflated = 0, compressed = 0;
     std::string window;  // inflated, not yet read
-    std::uint64_t windowAt = 0, cellAt = 0; // inflated bytes before the window, and the cell
     std::string part;    // a small part, whole
     std::string changed; // a rewritten entry's bytes, to deflate
+    // The inflated bytes before the window, and before the cell read.
+    std::uint64_t windowAt = 0, cellAt = 0;
     std::string deflated;
     bool reading = false; // whether the entry's content is read in this pass
 
@@ -477,7 +481,8 @@ void WorkbookReader::data(std::string_view &piece, std::string &out)
     // Inflated a slice at a time, so that a bomb is caught before it fills
     // memory, however large the pieces fed.
     const std::uint64_t most = reading && entry.method != 0 ? std::min(left, inflateStep) : left;
-    const std::string_view some = piece.substr(0, std::size_t(std::min<std::uint64_t>(piece.size(), most)));
+    const std::string_view some
+        = piece.substr(0, std::size_t(std::min<std::uint64_t>(piece.size(), most)));
     std::size_t used = some.size();
     if (pass == Pass::Write && !entry.changes)
         emit(some, out);

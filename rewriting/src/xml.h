@@ -5,8 +5,8 @@
 #include <conversion/utf8.h>
 
 #include <charconv>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -33,8 +33,8 @@ Bytef *bytesOf(std::string_view in)
 // a folded over `by`, onto b.
 CARRYLESS __m128i fold(__m128i a, __m128i by, __m128i b)
 {
-    return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(a, by, 0x00), b),
-        _mm_clmulepi64_si128(a, by, 0x11));
+    return _mm_xor_si128(
+        _mm_xor_si128(_mm_clmulepi64_si128(a, by, 0x00), b), _mm_clmulepi64_si128(a, by, 0x11));
 }
 
 CARRYLESS __m128i load(const char *at)
@@ -51,8 +51,8 @@ CARRYLESS std::uint32_t folded(const char *bytes, std::size_t size, std::uint32_
     const __m128i by64 = _mm_set_epi64x(0, 0x0163cd6124);
     const __m128i barrett = _mm_set_epi64x(0x01f7011641, 0x01db710641);
     const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
-    __m128i lanes[4] = {_mm_xor_si128(load(bytes), _mm_cvtsi32_si128(int(state))),
-        load(bytes + 16), load(bytes + 32), load(bytes + 48)};
+    __m128i lanes[4] = {_mm_xor_si128(load(bytes), _mm_cvtsi32_si128(int(state))), load(bytes + 16),
+        load(bytes + 32), load(bytes + 48)};
     std::size_t at = 64;
     for (; size - at >= 64; at += 64) {
         for (std::size_t k = 0; k < 4; ++k)
@@ -78,7 +78,8 @@ CARRYLESS std::uint32_t folded(const char *bytes, std::size_t size, std::uint32_
 std::uint32_t crc(std::uint32_t crc, std::string_view bytes)
 {
 #ifdef CONVQVR_CARRYLESS
-    static const bool carryless = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    static const bool carryless
+        = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
     if (carryless && bytes.size() >= 256) {
         const std::size_t size = bytes.size() & ~std::size_t(15);
         crc = ~folded(bytes.data(), size, ~crc);
