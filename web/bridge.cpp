@@ -93,6 +93,13 @@ EMSCRIPTEN_KEEPALIVE const char *convqvr_file_said(const char *name, int length,
     return notes.c_str();
 }
 
+// The name the converted file `name` (UTF-8) is offered under.
+EMSCRIPTEN_KEEPALIVE const char *convqvr_converted_name(const char *name, int length)
+{
+    notes = rewriting::convertedName({name, std::size_t(length)});
+    return notes.c_str();
+}
+
 EMSCRIPTEN_KEEPALIVE const char *convqvr_written()
 {
     return written.data();

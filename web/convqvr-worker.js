@@ -69,8 +69,9 @@ onmessage = async ({data: file}) => {
         }
         rules.HEAPU8.set(name, at);
         const said = rules.UTF8ToString(rules._convqvr_file_said(at, name.length, format));
+        const convertedName = rules.UTF8ToString(rules._convqvr_converted_name(at, name.length));
         const type = file.type || "application/octet-stream";
-        postMessage({said, notes, converted: new Blob(parts, {type})});
+        postMessage({said, notes, convertedName, converted: new Blob(parts, {type})});
     } catch (error) {
         postMessage({failed: error.message});
     } finally {

@@ -211,11 +211,9 @@ rulesBinary.then((wasmBinary) => Promise.all([wasmBinary, Convqvr({wasmBinary})]
                 item(`… et ${count - shownReports} de plus`);
             progress.hidden = true;
             said.textContent = data.said;
-            const dot = file.name.lastIndexOf(".");
             URL.revokeObjectURL(link.href);
             link.href = URL.createObjectURL(data.converted);
-            link.download = dot > 0 ? `${file.name.slice(0, dot)}-converti${file.name.slice(dot)}`
-                : `${file.name}-converti`;
+            link.download = data.convertedName;
             link.textContent = `Télécharger ${link.download}`;
             link.hidden = false;
         };

@@ -12,11 +12,6 @@
 
 namespace {
 
-const wchar_t *wide(std::u16string_view text)
-{
-    return reinterpret_cast<const wchar_t *>(text.data());
-}
-
 const std::wstring className(form::name.begin(), form::name.end());
 constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT copyCommand = 1;

@@ -11,6 +11,12 @@
 #include <type_traits>
 #include <vector>
 
+// The form's texts as Windows takes them: UTF-16 already, each ended by a NUL.
+inline const wchar_t *wide(std::u16string_view text)
+{
+    return reinterpret_cast<const wchar_t *>(text.data());
+}
+
 // A control's identifier is its place in the form, from 101 on.
 using ControlId = int;
 inline constexpr ControlId firstId = 101;

@@ -10,11 +10,6 @@
 
 namespace {
 
-const wchar_t *wide(std::u16string_view text)
-{
-    return reinterpret_cast<const wchar_t *>(text.data());
-}
-
 std::wstring fromUtf8(std::string_view text)
 {
     std::wstring wide(

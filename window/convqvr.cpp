@@ -29,11 +29,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString qtext(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), qsizetype(text.size()));
-}
-
 QColor qcolour(form::Colour c)
 {
     return QColor(c.red, c.green, c.blue);

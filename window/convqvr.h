@@ -6,6 +6,12 @@
 #include <QPixmap>
 #include <QWidget>
 
+// The form's texts as Qt holds them.
+inline QString qtext(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
+}
+
 class FileConversions;
 class QAction;
 class QKeyEvent;

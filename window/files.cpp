@@ -2,6 +2,8 @@
 // window's title as progress, and the dialog that says what was done.
 #include "files.h"
 
+#include "convqvr.h"
+
 #include <form/declaration.h>
 
 #include <QDialog>
@@ -20,11 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString qtext(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), qsizetype(text.size()));
-}
 
 // The file read, and the one written only when it is complete: QSaveFile
 // replaces an existing file at commit, never before.

@@ -71,6 +71,11 @@ const FormatFacts &factsOf(Format format)
         [format](const FormatFacts &facts) { return facts.format == format; });
 }
 
+bool isArchive(std::string_view start)
+{
+    return start.starts_with("PK\x03\x04") || start.starts_with("\xD0\xCF\x11\xE0");
+}
+
 Format formatOf(std::string_view fileName, std::string_view start)
 {
     const std::size_t dot = fileName.rfind('.');
@@ -81,7 +86,7 @@ Format formatOf(std::string_view fileName, std::string_view start)
                 return facts.format;
         }
     }
-    if (start.starts_with("PK\x03\x04") || start.starts_with("\xD0\xCF\x11\xE0"))
+    if (isArchive(start))
         return Format::Workbook;
     // In UTF-16, the ASCII of its first units is enough to tell.
     std::string ascii;

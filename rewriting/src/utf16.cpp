@@ -3,6 +3,8 @@
 // UTF-16 with every code unit as it came.
 #include "readers.h"
 
+#include <rewriting/formats.h>
+
 namespace rewriting {
 
 namespace {
@@ -63,7 +65,7 @@ private:
     // no text: written to a text file, it would be garbage.
     void begin(std::string &out)
     {
-        if (start == "PK\x03\x04" || start == "\xD0\xCF\x11\xE0") {
+        if (isArchive(start)) {
             state = State::Binary;
             problem(0, "classeur ou archive, pas du texte : pour un classeur, utilisez --tableur");
             return;

@@ -31,11 +31,6 @@ namespace {
 
 constexpr std::size_t pieceSize = std::size_t(1) << 20;
 
-bool isArchive(std::string_view start)
-{
-    return start.starts_with("PK\x03\x04") || start.starts_with("\xD0\xCF\x11\xE0");
-}
-
 // A NUL is in no text of one byte a character; UTF-16 says itself by its mark.
 bool isText(std::string_view start)
 {

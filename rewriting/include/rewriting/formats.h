@@ -47,6 +47,10 @@ const FormatFacts &factsOf(Format format);
 // CSV (or tab-separated) file, a workbook, or else a list.
 Format formatOf(std::string_view fileName, std::string_view start);
 
+// Whether a file's first bytes are a ZIP archive's, or an old compound
+// document's (.xls): a workbook, or no text at all.
+bool isArchive(std::string_view start);
+
 // The names of CSV columns that hold telephone numbers, as the user reads
 // them; case, accents, punctuation and numbers do not count.
 extern const std::vector<std::string_view> telephoneColumns;
