@@ -1,6 +1,6 @@
 // Reads the running program from outside, as automation tools do on Windows:
 // finds its window by title and asks its controls for their texts and places.
-//   probe wait              until the window is shown (20 s at most)
+//   probe wait              until the window is shown (60 s at most)
 //   probe texts             the texts of nhc and qvr, one a line
 //   probe layout            the client size, then each control's place in it,
 //                           then the client's origin on the screen
@@ -8,7 +8,7 @@
 //   probe clip TEXT         puts TEXT on the clipboard
 //   probe clipboard         the clipboard's text, read as Windows programs
 //                           read it (xclip may wait for ever on Wine)
-//   probe menu              until a popup menu is shown (20 s at most)
+//   probe menu              until a popup menu is shown (60 s at most)
 //   probe form              the form's declaration, as the Linux drivers read it
 // Prints UTF-8; exits 1 when the window or the answer is missing.
 #include "../form_sheet.h"
@@ -31,11 +31,12 @@ std::string utf8(const std::wstring &text)
         std::u16string_view(reinterpret_cast<const char16_t *>(text.data()), text.size()));
 }
 
-// Waits until `found` gives a shown window, 20 s at most.
+// Waits until `found` gives a shown window, 60 s at most: a loaded machine
+// may take long to start a program in a prefix just installed into.
 template <typename Find> HWND waitFor(Find found)
 {
     HWND window = found();
-    for (int tries = 0; !(window && IsWindowVisible(window)) && tries < 200; ++tries) {
+    for (int tries = 0; !(window && IsWindowVisible(window)) && tries < 600; ++tries) {
         Sleep(100);
         window = found();
     }

@@ -44,7 +44,7 @@ def main(program, probe_program, prefix, dpi, objdump):
         # Into a file, not a pipe: helpers that Wine starts meanwhile would
         # hold a pipe open long after the probe is done.
         with tempfile.TemporaryFile() as out:
-            done = run(wine + [probe_program, *words], stdout=out, stderr=subprocess.DEVNULL)
+            done = run(wine + [probe_program, *words], timeout=120, stdout=out, stderr=subprocess.DEVNULL)
             out.seek(0)
             done.stdout = out.read().decode().replace("\r", "")
         return done
@@ -68,7 +68,8 @@ def main(program, probe_program, prefix, dpi, objdump):
 
     process = subprocess.Popen(wine + [program])
     try:
-        if not check(in_wine("wait").returncode == 0, f"a window titled '{title}' shows"):
+        if not check(in_wine("wait").returncode == 0,
+                     f"a window titled '{title}' shows (the program's status: {process.poll()})"):
             return
         # Where each control stands at this density: scaled and rounded as MulDiv does.
         scale = lambda pixels: (pixels * dpi + 48) // 96
