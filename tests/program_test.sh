@@ -13,7 +13,7 @@ quitter=("$((left + width / 2))" "$((top + height / 2))")
 start() {
     "$program" &
     pid=$!
-    window=$(timeout 20 xdotool search --sync --onlyvisible --name "^${title}\$" | head -n1)
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name "^${title}\$" | head -n1)
     [[ -n "$window" ]] || { echo "no window titled '$title'"; exit 1; }
     [[ "$(xdotool getwindowname "$window")" == "$title" ]] || { echo "wrong title"; exit 1; }
     local size
@@ -30,7 +30,7 @@ start() {
 
 finish() {
     local how=$1 status=0
-    timeout 10 tail --pid="$pid" -f /dev/null || { echo "$how: still running"; kill "$pid"; exit 1; }
+    timeout 30 tail --pid="$pid" -f /dev/null || { echo "$how: still running"; kill "$pid"; exit 1; }
     wait "$pid" || status=$?
     [[ $status -eq 0 ]] || { echo "$how: exit status $status"; exit 1; }
     echo "$how: window closed, exit status 0"

@@ -66,16 +66,17 @@ def play(do, read, clipboard, ended, wait=wait):
 def step(do, read, clipboard, ended, wait, action, argument, box, result):
     do(action, argument)
     if action == "quit":
-        wait(10, lambda: ended() is not None)
+        wait(30, lambda: ended() is not None)
         check(ended() == 0, f"{argument} ends the program with status {ended()}")
         return
     shown = lambda: read() == (box, result)
-    # Generous: Wine on a loaded machine has taken over 5 s to show a key.
-    wait(20, shown)
+    # Generous: Wine on a loaded machine has taken over 5 s to show a key,
+    # and a wait ends as soon as what it waits for holds.
+    wait(60, shown)
     check(shown(), f"after {action} {argument}: box|result {'|'.join(read())}, want {box}|{result}")
     if action == "copy":
         copied = lambda: clipboard() == result
-        wait(5, copied)
+        wait(30, copied)
         check(copied(), f"the clipboard holds {clipboard()!r} after copying {result!r}")
 
 
@@ -112,7 +113,7 @@ def convert_files(start, confirm, told, wait=wait):
             with open(converted, "rb") as out, open(os.path.join(here, "expected", name), "rb") as expected:
                 check(out.read() == expected.read(), f"{name}: the file saved beside it is the expected one")
             confirm()
-            check(wait(10, lambda: said not in told()), f"{name}: Return closes the dialog")
+            check(wait(30, lambda: said not in told()), f"{name}: Return closes the dialog")
     finally:
         end(process)
         scratch.cleanup()

@@ -83,7 +83,7 @@ def browser(work):
 
 
 def ready(driver):
-    return wait(10, lambda: driver.execute_script("return 'ready' in document.documentElement.dataset"))
+    return wait(30, lambda: driver.execute_script("return 'ready' in document.documentElement.dataset"))
 
 
 def clipboard(driver):
@@ -96,7 +96,7 @@ def session(driver, url):
     driver.get(url)
     opener = driver.current_window_handle
     driver.execute_script("window.open(arguments[0])", url)
-    wait(10, lambda: len(driver.window_handles) > 1)
+    wait(30, lambda: len(driver.window_handles) > 1)
     driver.switch_to.window(driver.window_handles[-1])
     check(ready(driver), "the form is ready")
     check(driver.switch_to.active_element.get_attribute("id") == "nhc", "the box has the focus at start")
@@ -111,7 +111,7 @@ def session(driver, url):
     # Text that comes whole, as a phone's keyboard or an input method sends it,
     # is filtered a character at a time.
     driver.execute_cdp_cmd("Input.insertText", {"text": "4a5b123456789"})
-    check(wait(5, lambda: element("nhc").get_attribute("value") == "45123456"),
+    check(wait(30, lambda: element("nhc").get_attribute("value") == "45123456"),
           f"text typed whole is filtered: {element('nhc').get_attribute('value')!r}")
     actions().click(element("nhc")).perform()
 
@@ -179,10 +179,10 @@ def served(driver, folder, work):
     kept = lambda: driver.execute_async_script(
         "navigator.serviceWorker.ready.then(() => caches.keys())"
         ".then(arguments[0], () => arguments[0]([]))")
-    check(wait(10, lambda: kept() == names[:1]), f"its files are kept in {names[0]}")
+    check(wait(30, lambda: kept() == names[:1]), f"its files are kept in {names[0]}")
     server.folder = second
     driver.get(url)
-    check(ready(driver) and wait(10, lambda: kept() == names[1:]),
+    check(ready(driver) and wait(30, lambda: kept() == names[1:]),
           f"the next visit brings the changed files in: {kept()}")
     driver.get(url)
     check(ready(driver) and driver.find_elements(By.ID, "changed"), "and the visit after shows them")
@@ -192,7 +192,7 @@ def served(driver, folder, work):
     check(ready(driver), "once its server is gone, the page still loads from its own cache")
     ActionChains(driver).send_keys("05123456").perform()
     shown = lambda: driver.find_element(By.ID, "qvr").text == "0800.12.34.56."
-    check(wait(5, shown), "and converts")
+    check(wait(30, shown), "and converts")
     manifest = driver.execute_script("return document.querySelector('link[rel=manifest]').href")
     check(manifest.endswith("manifest.webmanifest"), "the page names its manifest")
 
@@ -272,7 +272,7 @@ def address_books(driver, url, work):
                 "document.getElementById('carnet').dispatchEvent(new DragEvent('drop',"
                 " {dataTransfer: moved, bubbles: true, cancelable: true}))", picked)
         link = driver.find_element(By.ID, "converti")
-        check(wait(10, link.is_displayed) and link.get_attribute("download") == converted,
+        check(wait(30, link.is_displayed) and link.get_attribute("download") == converted,
               f"{name} is offered as {link.get_attribute('download')}")
         said = driver.find_element(By.ID, "dit").text
         listed = driver.find_element(By.ID, "signales").text
@@ -282,7 +282,7 @@ def address_books(driver, url, work):
         got = os.path.join(downloads, converted)
         same = lambda: same_file(got, os.path.join(FILES, "expected", name))
         # The browser may show the file before it has written all of it.
-        check(wait(10, lambda: os.path.exists(got) and same()),
+        check(wait(30, lambda: os.path.exists(got) and same()),
               f"{converted} as the command line writes it")
 
 
