@@ -251,11 +251,11 @@ const Head *headOf(const Written &w, std::size_t groups)
     return nullptr;
 }
 
-// What the rules make of `number`: a whole number of the new plan is
-// converted; its parts are in `found`, which reads into `number`.
-Verdict converted(std::string_view number, conversion::Found<char> &found)
+// What the rules made of a number: a whole number of the new plan is
+// converted. `found` is made in place by its caller, never copied: read back
+// whole right after it is written piecewise, it stalls.
+Verdict verdictOf(const conversion::Found<char> &found)
 {
-    found = conversion::find(number);
     if (found.rule == conversion::Rule::NoRule)
         return Verdict::NoRule;
     return found.whole() ? Verdict::Converted : Verdict::Unchanged;
@@ -335,8 +335,8 @@ Verdict rewriteCore(const Written &w, Composed &out)
         }
         for (char c : w.digitText(first, 8))
             number[size++] = c;
-        conversion::Found<char> found;
-        const Verdict verdict = converted({number.data(), size}, found);
+        const conversion::Found<char> found = conversion::find({number.data(), size});
+        const Verdict verdict = verdictOf(found);
         if (verdict != Verdict::Converted)
             return verdict;
         if (head->abroad) {
@@ -370,11 +370,11 @@ Verdict rewriteCore(const Written &w, Composed &out)
 }
 
 // Eight digits alone, or in four pairs with one separator, as most fields
-// hold them: read at once. False for any other field, which is read whole.
-bool quickly(std::string_view field, std::string &out, Verdict &verdict)
+// hold them: their digits, and the separator (0 for none). False for any
+// other field, which is read whole.
+bool quickShape(std::string_view field, std::array<char, 8> &digits, char &separator)
 {
-    std::array<char, 8> digits;
-    char separator = 0;
+    separator = 0;
     if (field.size() == 11) {
         separator = field[2];
         if ((separator != ' ' && separator != '.' && separator != '-' && separator != '/')
@@ -392,24 +392,39 @@ bool quickly(std::string_view field, std::string &out, Verdict &verdict)
             digits[2 * pair + k] = c;
         }
     }
-    conversion::Found<char> found;
-    verdict = converted({digits.data(), digits.size()}, found);
+    return true;
+}
+
+// The new number of such a field, in its style, written at `to`: at most
+// 0800, then three pairs each after a separator, 13 bytes.
+std::size_t writeQuickly(const conversion::Found<char> &found, char separator, char *to)
+{
+    std::size_t size = 0;
+    for (char c : found.prefix)
+        to[size++] = c;
+    for (std::size_t k = 0; k + 1 < found.digits.size(); k += 2) {
+        if (separator)
+            to[size++] = separator;
+        to[size++] = found.digits[k];
+        to[size++] = found.digits[k + 1];
+    }
+    return size;
+}
+
+bool quickly(std::string_view field, std::string &out, Verdict &verdict)
+{
+    std::array<char, 8> digits;
+    char separator;
+    if (!quickShape(field, digits, separator))
+        return false;
+    const conversion::Found<char> found = conversion::find({digits.data(), digits.size()});
+    verdict = verdictOf(found);
     if (verdict != Verdict::Converted) {
         out += field;
         return true;
     }
-    // At most 0800, then three pairs each after a separator: 13 bytes.
-    std::array<char, 16> made;
-    std::size_t size = 0;
-    for (char c : found.prefix)
-        made[size++] = c;
-    for (std::size_t k = 0; k + 1 < found.digits.size(); k += 2) {
-        if (separator)
-            made[size++] = separator;
-        made[size++] = found.digits[k];
-        made[size++] = found.digits[k + 1];
-    }
-    out.append(made.data(), size);
+    std::array<char, quickSize> made;
+    out.append(made.data(), writeQuickly(found, separator, made.data()));
     return true;
 }
 
@@ -488,12 +503,22 @@ Verdict stronger(Verdict a, Verdict b)
 
 } // namespace
 
+std::size_t convertQuickly(std::string_view field, char *to)
+{
+    std::array<char, 8> digits;
+    char separator;
+    if (!quickShape(field, digits, separator))
+        return 0;
+    const conversion::Found<char> found = conversion::find({digits.data(), digits.size()});
+    return verdictOf(found) == Verdict::Converted ? writeQuickly(found, separator, to) : 0;
+}
+
 Verdict rewriteField(std::string_view field, std::string &out, std::vector<Number> *numbers)
 {
     const std::size_t start = out.size();
     if (Verdict verdict; quickly(field, out, verdict)) {
         if (numbers && verdict != Verdict::Unchanged)
-            numbers->push_back({verdict, field, start, out.size() - start});
+            numbers->emplace_back(verdict, field, start, out.size() - start);
         return verdict;
     }
     const std::size_t lead = blanksAt(field);
@@ -510,7 +535,7 @@ Verdict rewriteField(std::string_view field, std::string &out, std::vector<Numbe
     const std::size_t at = out.size();
     out += verdict == Verdict::Converted ? composed.text() : written.core;
     if (numbers && verdict != Verdict::Unchanged)
-        numbers->push_back({verdict, written.core, at, out.size() - at});
+        numbers->emplace_back(verdict, written.core, at, out.size() - at);
     const std::size_t end = lead + length + kept;
     out += field.substr(lead + length, end - lead - length);
     if (next == std::string_view::npos) {

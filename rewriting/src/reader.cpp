@@ -95,6 +95,12 @@ void LineReader::split(std::string_view piece, std::string &out)
         const char *found
             = static_cast<const char *>(std::memchr(piece.data() + at, ending, piece.size() - at));
         const std::size_t end = found ? std::size_t(found - piece.data()) + 1 : piece.size();
+        if (!passing && partial.empty() && lines > 0 && kept == at) {
+            if (const std::size_t read = quickLines(piece.substr(at), ending, out)) {
+                at = kept = at + read;
+                continue;
+            }
+        }
         if (passing) {
             passing = !found;
         } else if (partial.empty() && found) {

@@ -67,6 +67,9 @@ protected:
         std::string_view text, std::string &out, std::size_t line, std::string_view place = {});
     void problem(std::size_t line, std::string said);
     void countLeft() { ++counted.left; }
+    void countConverted() { ++counted.converted; }
+    // Whether each conversion is to be said: then every field goes through field().
+    bool listingConversions() const { return listing; }
     // What a reader this one reads through has said and counted.
     void takeFrom(Reader &inner);
 
@@ -100,6 +103,11 @@ protected:
     // line, and says whether the line itself then goes as it came: most
     // lines do, and are copied many at a time.
     virtual bool line(std::string_view text, bool whole, std::string &out) = 0;
+    // Whole lines at the start of `text`, each ending in `ending`, that a
+    // reader takes many at a time, as most lines of a file are alike: it
+    // appends what they become, counts them in `lines`, and gives the bytes
+    // it read, 0 when it leaves the next line to line().
+    virtual std::size_t quickLines(std::string_view, char /*ending*/, std::string &) { return 0; }
     // After the last line.
     virtual void end(std::string &) { }
     virtual std::size_t heldByLines() const { return 0; }
