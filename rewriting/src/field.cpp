@@ -7,6 +7,9 @@
 #include <conversion/convert.h>
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 namespace rewriting {
 
@@ -127,9 +130,13 @@ std::size_t read(std::string_view text, Written &w)
         }
         if (w.groupCount == mostGroups || i > longest)
             return 0;
-        group.end = i;
-        group.count = w.digitCount - group.first;
-        w.groups[w.groupCount++] = group;
+        // Field by field: a whole copy of the group, just made, would stall.
+        Group &kept = w.groups[w.groupCount++];
+        kept.start = group.start;
+        kept.end = i;
+        kept.first = group.first;
+        kept.count = w.digitCount - group.first;
+        kept.bracket = group.bracket;
         const std::size_t next = i + separatorLength(text.substr(i));
         if (next < text.size() && (isDigit(text[next]) || text[next] == '('))
             i = next;
@@ -142,10 +149,22 @@ std::size_t read(std::string_view text, Written &w)
     return w.core.size();
 }
 
+// The same bytes: texts of a few bytes, too short to call for the comparison.
+bool same(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 // Spaces of any number are one kind of separator.
 bool sameKind(std::string_view a, std::string_view b)
 {
-    return !a.empty() && !b.empty() && a[0] == b[0] && (a[0] == ' ' || a == b);
+    return !a.empty() && !b.empty() && a[0] == b[0] && (a[0] == ' ' || same(a, b));
 }
 
 // The subscriber's eight digits, the last groups of the number, written as
@@ -156,12 +175,13 @@ bool sameKind(std::string_view a, std::string_view b)
 std::size_t subscriber(const Written &w, std::string_view &separator)
 {
     for (const std::size_t groups : {4u, 2u, 1u}) {
+        const std::size_t digitsEach = groups == 4 ? 2 : groups == 2 ? 4 : 8; // no slow division
         if (w.groupCount < groups)
             continue;
         const std::size_t first = w.groupCount - groups;
         bool french = true;
         for (std::size_t k = first; french && k < w.groupCount; ++k) {
-            french = !w.groups[k].bracket && w.groups[k].count == 8 / groups
+            french = !w.groups[k].bracket && w.groups[k].count == digitsEach
                 && (k == first || sameKind(w.separator(k), w.separator(first + 1)));
         }
         if (french) {
@@ -223,10 +243,7 @@ struct HeadText
         if (size < bytes.size())
             bytes[size++] = c;
     }
-    bool operator==(std::string_view text) const
-    {
-        return text == std::string_view(bytes.data(), size);
-    }
+    bool operator==(std::string_view text) const { return same(text, {bytes.data(), size}); }
 };
 
 const Head *headOf(const Written &w, std::size_t groups)
@@ -342,7 +359,7 @@ Verdict rewriteCore(const Written &w, Composed &out)
         if (head->abroad) {
             // Kept as written to the 33 and what follows it; the national
             // number loses its 0, and Paris's (1) its brackets.
-            const bool access = w.groupDigits(0) == "00" || w.groupDigits(0) == "19";
+            const bool access = same(w.groupDigits(0), "00") || same(w.groupDigits(0), "19");
             const std::size_t headEnd = w.groups[access ? 1 : 0].end;
             const std::size_t nationalStart
                 = w.groups[w.groupCount - groups - (head->paris ? 1 : 0)].start;
@@ -360,7 +377,7 @@ Verdict rewriteCore(const Written &w, Composed &out)
     // A call abroad through the old international access, 19, then a
     // country's number as that country writes it: the access alone is new.
     const std::string_view digits = w.digitText(0);
-    if (!w.plus && w.groupCount > 1 && w.groupDigits(0) == "19" && !w.groups[0].bracket
+    if (!w.plus && w.groupCount > 1 && same(w.groupDigits(0), "19") && !w.groups[0].bracket
         && !w.separator(1).empty() && digits.size() >= 10 && digits.size() <= 17
         && digits[2] != '0') {
         withNewAccess(w, w.core.size(), out);
@@ -374,25 +391,32 @@ Verdict rewriteCore(const Written &w, Composed &out)
 // other field, which is read whole.
 bool quickShape(std::string_view field, std::array<char, 8> &digits, char &separator)
 {
+    // The eight digits as one word, gathered in registers: written to memory
+    // piecewise and read back whole, they would stall.
+    std::uint64_t word;
     separator = 0;
     if (field.size() == 11) {
         separator = field[2];
         if ((separator != ' ' && separator != '.' && separator != '-' && separator != '/')
             || field[5] != separator || field[8] != separator)
             return false;
-    } else if (field.size() != 8) {
+        const auto pair = [field](std::size_t k) {
+            std::uint16_t two;
+            std::memcpy(&two, field.data() + 3 * k, 2);
+            const int shift = 16 * int(std::endian::native == std::endian::little ? k : 3 - k);
+            return std::uint64_t(two) << shift;
+        };
+        word = pair(0) | pair(1) | pair(2) | pair(3);
+    } else if (field.size() == 8) {
+        std::memcpy(&word, field.data(), 8);
+    } else {
         return false;
     }
-    const std::size_t step = separator ? 3 : 2;
-    for (std::size_t pair = 0; pair < 4; ++pair) {
-        for (std::size_t k = 0; k < 2; ++k) {
-            const char c = field[pair * step + k];
-            if (!isDigit(c))
-                return false;
-            digits[2 * pair + k] = c;
-        }
-    }
-    return true;
+    std::memcpy(digits.data(), &word, 8);
+    // Each byte 0x30 to 0x39, which six more leaves under 0x40.
+    constexpr std::uint64_t highs = 0xF0F0F0F0F0F0F0F0u, zeros = 0x3030303030303030u,
+                            sixes = 0x0606060606060606u;
+    return (word & highs) == zeros && ((word + sixes) & highs) == zeros;
 }
 
 // The new number of such a field, in its style, written at `to`: at most
@@ -413,18 +437,19 @@ std::size_t writeQuickly(const conversion::Found<char> &found, char separator, c
 
 bool quickly(std::string_view field, std::string &out, Verdict &verdict)
 {
+    std::array<char, quickSize> made;
+    if (const std::size_t size = convertQuickly(field, made.data())) {
+        out.append(made.data(), size);
+        verdict = Verdict::Converted;
+        return true;
+    }
+    // Of the same shape, but not converted: as it came.
     std::array<char, 8> digits;
     char separator;
     if (!quickShape(field, digits, separator))
         return false;
-    const conversion::Found<char> found = conversion::find({digits.data(), digits.size()});
-    verdict = verdictOf(found);
-    if (verdict != Verdict::Converted) {
-        out += field;
-        return true;
-    }
-    std::array<char, quickSize> made;
-    out.append(made.data(), writeQuickly(found, separator, made.data()));
+    verdict = verdictOf(conversion::find({digits.data(), digits.size()}));
+    out += field;
     return true;
 }
 

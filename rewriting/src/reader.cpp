@@ -3,6 +3,7 @@
 
 #include "bytes.h"
 
+#include <array>
 #include <cstring>
 
 namespace rewriting {
@@ -16,6 +17,15 @@ std::string said(const Counts &counts)
 Verdict Reader::field(
     std::string_view text, std::string &out, std::size_t line, std::string_view place)
 {
+    if (!listing) {
+        // Most fields: no number to keep for a report.
+        std::array<char, quickSize> made;
+        if (const std::size_t size = convertQuickly(text, made.data())) {
+            out.append(made.data(), size);
+            ++counted.converted;
+            return Verdict::Converted;
+        }
+    }
     numbers.clear();
     const Verdict verdict = rewriteField(text, out, &numbers);
     for (const Number &number : numbers) {
