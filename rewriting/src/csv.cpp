@@ -79,11 +79,12 @@ private:
     bool headerQuoted = false;    // its quotes are open
     bool carriageReturns = false; // it ends in CRs, and what follows says how lines end
     bool rowEnded = false;
-    std::size_t rows = 0;          // read above the data
-    char delimiter = 0;            // given by a sep= line, or found from the header
-    char lineEnd = 0;              // LF (LF, CRLF, CR CR LF), or CR as old Macs wrote
-    std::vector<std::string> seen; // the names of the widest row above the data
-    std::vector<char> converted;   // by column, up to the last converted one
+    std::size_t rows = 0;                   // read above the data
+    char delimiter = 0;                     // given by a sep= line, or found from the header
+    char lineEnd = 0;                       // LF (LF, CRLF, CR CR LF), or CR as old Macs wrote
+    std::vector<std::string> seen;          // the names of the widest row above the data
+    std::vector<char> converted;            // by column, up to the last converted one
+    std::vector<std::size_t> nextConverted; // by column, the next converted, or past them
     std::size_t column = 0;
     std::size_t line = 1;
     bool keeping = false; // the cell is held, to be read as a field
@@ -129,6 +130,9 @@ void CsvReader::feed(std::string_view piece, std::string &out)
 {
     std::size_t copied = 0; // the bytes before it are written or held
     std::size_t i = 0;
+#if defined(__SSE2__)
+    CsvMarks marks(piece, delimiter, lineEnd);
+#endif
     const auto toCell = [&](std::size_t to) {
         cell.append(piece.substr(copied, to - copied));
         copied = to;
@@ -143,6 +147,9 @@ void CsvReader::feed(std::string_view piece, std::string &out)
                 rowEnded = false;
                 headerRow(withoutLineEnd(header));
                 header.clear();
+#if defined(__SSE2__)
+                marks = CsvMarks(piece, delimiter, lineEnd);
+#endif
             } else if (header.size() > longestHeader) {
                 out += header;
                 header.clear();
@@ -163,6 +170,15 @@ void CsvReader::feed(std::string_view piece, std::string &out)
             cellLine = line;
             if (!keeping && piece[i] != '"') {
                 // Cells passed over, as most are: to the next one read, at once.
+#if defined(__SSE2__)
+                const std::size_t next = nextConverted[column];
+                if (const std::size_t past = marks.pastDelimiters(i, next - column);
+                    past != std::string_view::npos) {
+                    i = past;
+                    column = next;
+                    break;
+                }
+#endif
                 std::size_t at = column, lines = line;
                 for (;;) {
                     i = firstOf(piece, i, delimiter, lineEnd);
@@ -227,6 +243,15 @@ void CsvReader::feed(std::string_view piece, std::string &out)
             break;
         }
         case State::Tail:
+#if defined(__SSE2__)
+            if (const std::size_t end = marks.pastRowEnd(i, line); end != std::string_view::npos) {
+                column = 0;
+                ++line;
+                state = State::CellStart;
+                i = end;
+                break;
+            }
+#endif
             i = firstOf(piece, i, '"', lineEnd);
             if (i < piece.size()) {
                 if (piece[i] == lineEnd) {
@@ -311,6 +336,9 @@ void CsvReader::headerRow(std::string_view row)
     // Past the last converted column, cells need not be told apart.
     while (!converted.empty() && !converted.back())
         converted.pop_back();
+    nextConverted.assign(converted.size(), converted.size());
+    for (std::size_t k = converted.size(); k-- > 1;)
+        nextConverted[k - 1] = converted[k] ? k : nextConverted[k];
     for (std::size_t k = 0; k < wanted.size(); ++k) {
         if (!found[k])
             problem(line - 1, "pas de colonne « " + wanted[k] + " »");
