@@ -435,21 +435,30 @@ std::size_t writeQuickly(const conversion::Found<char> &found, char separator, c
     return size;
 }
 
-bool quickly(std::string_view field, std::string &out, Verdict &verdict)
+// Such a field read once: false for any other field; else its verdict, and
+// when it is converted, the new number written at `to` and its length.
+bool readQuickly(std::string_view field, char *to, Verdict &verdict, std::size_t &size)
 {
-    std::array<char, quickSize> made;
-    if (const std::size_t size = convertQuickly(field, made.data())) {
-        out.append(made.data(), size);
-        verdict = Verdict::Converted;
-        return true;
-    }
-    // Of the same shape, but not converted: as it came.
     std::array<char, 8> digits;
     char separator;
     if (!quickShape(field, digits, separator))
         return false;
-    verdict = verdictOf(conversion::find({digits.data(), digits.size()}));
-    out += field;
+    const conversion::Found<char> found = conversion::find({digits.data(), digits.size()});
+    verdict = verdictOf(found);
+    size = verdict == Verdict::Converted ? writeQuickly(found, separator, to) : 0;
+    return true;
+}
+
+bool quickly(std::string_view field, std::string &out, Verdict &verdict)
+{
+    std::array<char, quickSize> made;
+    std::size_t size;
+    if (!readQuickly(field, made.data(), verdict, size))
+        return false;
+    if (size)
+        out.append(made.data(), size);
+    else
+        out += field; // of the same shape, but not converted: as it came
     return true;
 }
 
@@ -530,12 +539,9 @@ Verdict stronger(Verdict a, Verdict b)
 
 std::size_t convertQuickly(std::string_view field, char *to)
 {
-    std::array<char, 8> digits;
-    char separator;
-    if (!quickShape(field, digits, separator))
-        return 0;
-    const conversion::Found<char> found = conversion::find({digits.data(), digits.size()});
-    return verdictOf(found) == Verdict::Converted ? writeQuickly(found, separator, to) : 0;
+    Verdict verdict;
+    std::size_t size;
+    return readQuickly(field, to, verdict, size) ? size : 0;
 }
 
 Verdict rewriteField(std::string_view field, std::string &out, std::vector<Number> *numbers)
